@@ -1,0 +1,17 @@
+package com.zel.io.file.exception;
+
+/**
+ * Raised when a file is to be given to a group that the group database does not list.
+ */
+public class InvalidGroupException extends ExtendedIOException {
+    private static final long serialVersionUID = 1L;
+
+    /**
+     * Creates the exception with the message composed by the native library.
+     *
+     * @param message the message, beginning with its {@code [ERRNO: nnn]} prefix
+     */
+    public InvalidGroupException(String message) {
+        super(message);
+    }
+}

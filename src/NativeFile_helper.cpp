@@ -1,0 +1,157 @@
+// Raising the library's Java exceptions, and filling native buffers from Java.
+#include "NativeFile.h"
+#include "NativeFile_helper.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+struct KindRow {
+    const char *className;
+    const char *standardText;
+};
+
+constexpr std::array<KindRow, 8> kKinds{{
+    {"com/zel/io/file/exception/ExtendedIOException",
+     "An unknown or unexpected file I/O error has occurred.  Please consult the ERRNO value for "
+     "your operating-system."},
+    {"com/zel/io/file/exception/AccessDeniedException",
+     "The current user does not have sufficient authority to perform the requested operation."},
+    {"com/zel/io/file/exception/FileNotFoundException",
+     "The file referenced by this object does not appear to reside on disk."},
+    {"com/zel/io/file/exception/ExtendedIOException",
+     "An unknown File IO error has occurred.  Please consult up the ERRNO value for your OS."},
+    {"com/zel/io/file/exception/InvalidUserException",
+     "A file was attempted to be assigned to an invalid user."},
+    {"com/zel/io/file/exception/InvalidGroupException",
+     "A file was attempted to be assigned to an invalid group."},
+    {"com/zel/io/file/exception/NotSupportedException",
+     "The filesystem operation attempted is not supported by the underlying operating-system "
+     "file-system."},
+    {"java/lang/OutOfMemoryError",
+     "The operating system refused to allocate any more memory to the current process.  Please "
+     "free up or add memory to the system."},
+}};
+
+const KindRow &kindRow(int kind) {
+    return kind >= NF_ACCESS_DENIED && kind <= NF_OUT_OF_MEMORY ? kKinds[kind] : kKinds[0];
+}
+
+// Room left in the message buffer for characters, its NUL excluded.
+int roomLeft(const char *message) {
+    return NF_PATH_LEN - static_cast<int>(std::strlen(message) + 1);
+}
+
+// Appends as much of text as fits and logs what room is left.
+int appendBounded(char *message, const char *text, const char *logFormat) {
+    std::strncat(message, text, static_cast<std::size_t>(roomLeft(message)));
+    message[NF_PATH_LEN - 1] = '\0';
+    const int room = roomLeft(message);
+    NativeFile_log(logFormat, NF_PATH_LEN, room);
+    return room;
+}
+
+// Both JVM calls that hand out a text's bytes share one shape: get, copy or
+// convert, release.
+template <class Get, class Release>
+bool fillFromJava(char *dest, int len, bool logFallback, Get get, Release release) {
+    const char *bytes = get();
+    if (bytes == nullptr) {
+        dest[0] = '\0';
+        return false;
+    }
+    if (NativeFile_stringConverterFromUTF8(dest, bytes, len) == nullptr) {
+        if (logFallback) NativeFile_log("String conversion failed.  Just copying the UTF-8 Buffer.\n");
+        nf::copyText(dest, bytes, static_cast<std::size_t>(len));
+    }
+    release(bytes);
+    return true;
+}
+
+}  // namespace
+
+namespace nf {
+
+bool javaToNative(JNIEnv *env, char *dest, jstring string, int len) {
+    static constexpr char kName[] = "NativeFile_GetNativeStringFromJString";
+    NativeFile_log_entry(kName);
+    const bool filled = fillFromJava(
+        dest, len, true, [&] { return env->GetStringUTFChars(string, nullptr); },
+        [&](const char *bytes) { env->ReleaseStringUTFChars(string, bytes); });
+    NativeFile_log_exit(kName);
+    return filled;
+}
+
+}  // namespace nf
+
+extern "C" {
+
+void NativeFile_ThrowException(JNIEnv *env, int kind, const char *detail, int errnum) {
+    static constexpr char kName[] = "NativeFile_ThrowException";
+    NativeFile_log_entry(kName);
+
+    std::array<char, NF_PATH_LEN> detailText{};
+    std::array<char, NF_PATH_LEN> className{};
+    std::array<char, NF_PATH_LEN> message{};
+    if (detail != nullptr) nf::copyText(detailText.data(), detail, detailText.size());
+    const KindRow &row = kindRow(kind);
+    nf::copyText(className.data(), row.className, className.size());
+
+    std::snprintf(message.data(), message.size(), "[ERRNO: %.3d] MSG: ", errnum);
+    message.back() = '\0';
+    int room = roomLeft(message.data());
+    NativeFile_log("Appended errno value.  Total buffer space in exception message [%d].  Space "
+                   "remaining for storage: [%d]\n",
+                   NF_PATH_LEN, room);
+    if (room != 0)
+        room = appendBounded(message.data(), detailText.data(),
+                             "Appended NativeFile message.  Total buffer space in exception message "
+                             "[%d].  Space remaining for storage: [%d]\n");
+    if (room != 0)
+        room = appendBounded(message.data(), " : ",
+                             "Appended ':'.  Total buffer space in exception message [%d].  Space "
+                             "remaining for storage: [%d]\n");
+    if (room != 0)
+        appendBounded(message.data(), row.standardText,
+                      "Appended standard exception type message.  Total buffer space in exception "
+                      "message [%d].  Space remaining for storage: [%d]\n");
+    message.back() = '\0';
+    NativeFile_log("Final exception message to be thrown: [%s]\n", message.data());
+
+    jclass cls = env->FindClass(className.data());
+    if (cls == nullptr) {
+        // The failed lookup left its own error pending; the fallback must
+        // replace it, not sit behind it.
+        env->ExceptionClear();
+        nf::copyText(className.data(), "java/lang/Exception", className.size());
+        cls = env->FindClass(className.data());
+        if (cls == nullptr) return;
+    }
+    env->ThrowNew(cls, message.data());
+    NativeFile_log_exit(kName);
+}
+
+int NativeFile_isFlagSet(int value, int mask) { return (value & mask) == mask ? 1 : 0; }
+
+char *NativeFile_GetNativeStringFromJString(JNIEnv *env, char *dest, jstring string, int len) {
+    nf::javaToNative(env, dest, string, len);
+    return dest;
+}
+
+char *NativeFile_GetNativeStringFromArray(JNIEnv *env, char *dest, jbyteArray array, int len) {
+    static constexpr char kName[] = "NativeFile_GetNativeStringFromArray";
+    NativeFile_log_entry(kName);
+    jbyte *elements = nullptr;
+    fillFromJava(
+        dest, len, false,
+        [&] {
+            elements = env->GetByteArrayElements(array, nullptr);
+            return reinterpret_cast<const char *>(elements);
+        },
+        [&](const char *) { env->ReleaseByteArrayElements(array, elements, 0); });
+    NativeFile_log_exit(kName);
+    return dest;
+}
+
+}  // extern "C"
