@@ -1,0 +1,176 @@
+package com.zel.io.file;
+
+import static org.junit.jupiter.api.Assertions.assertFalse;
+
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.nio.file.attribute.PosixFilePermissions;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.HashMap;
+import java.util.List;
+import java.util.Map;
+import java.util.concurrent.CompletableFuture;
+import java.util.concurrent.TimeUnit;
+
+/** Child JVMs for the cases that need another user, mount namespace or environment. */
+final class Child {
+    /** Prefix that runs a command as the unprivileged user nobody, without groups. */
+    static final List<String> AS_NOBODY =
+            List.of("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups");
+
+    private static Path sharedJars;
+
+    private Child() {}
+
+    /** The outcome of one child process. */
+    record Result(int status, String out, String err) {
+        List<String> lines() {
+            return out.lines().toList();
+        }
+
+        /** The one line a single probe call printed. */
+        String line() {
+            List<String> lines = lines();
+            if (status != 0 || lines.isEmpty()) {
+                throw new AssertionError("child failed (" + status + "): " + out + err);
+            }
+            return lines.get(lines.size() - 1);
+        }
+    }
+
+    static boolean isRoot() {
+        return new com.sun.security.auth.module.UnixSystem().getUid() == 0;
+    }
+
+    /**
+     * Prefix that runs a command in a private mount namespace after a shell setup script; the
+     * script's mounts vanish with the namespace.
+     */
+    static List<String> inPrivateMounts(String setup) {
+        return List.of(
+                "unshare", "-m", "--propagation", "private", "sh", "-ec", setup + "\nexec \"$@\"", "sh");
+    }
+
+    /** Runs Probe with the given calls, in a JVM started behind the prefix. */
+    static Result probe(List<String> prefix, String... calls) {
+        return java(prefix, Map.of(), List.of(), Probe.class.getName(), calls);
+    }
+
+    static Result probe(String... calls) {
+        return probe(List.of(), calls);
+    }
+
+    /**
+     * Runs a class of the test jar in a child JVM behind the prefix. The child's environment is
+     * this one's without the library's log switches, plus env; it runs in checked JNI mode and
+     * must print no JNI warning.
+     */
+    static Result java(
+            List<String> prefix,
+            Map<String, String> env,
+            List<String> jvmOptions,
+            String mainClass,
+            String... args) {
+        List<String> command = new ArrayList<>(prefix);
+        command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
+        command.add("-Xcheck:jni");
+        command.addAll(jvmOptions);
+        command.add("-cp");
+        command.add(classpath());
+        command.add(mainClass);
+        command.addAll(Arrays.asList(args));
+        Result result = run(command, env);
+        assertFalse(
+                result.out().contains("in native method") || result.err().contains("in native method"),
+                "JNI problem in child: " + result);
+        return result;
+    }
+
+    /** Runs any command with this environment less the log switches, plus env. */
+    static Result run(List<String> command, Map<String, String> env) {
+        ProcessBuilder builder = new ProcessBuilder(command);
+        Map<String, String> environment = builder.environment();
+        environment.remove("__JNI_NATIVEFILE_DEBUG");
+        environment.remove("__JNI_NATIVEFILE_ENTRYEXIT");
+        environment.putAll(env);
+        try {
+            Process process = builder.start();
+            process.getOutputStream().close();
+            CompletableFuture<String> err =
+                    CompletableFuture.supplyAsync(() -> read(process.getErrorStream()));
+            String out = read(process.getInputStream());
+            if (!process.waitFor(120, TimeUnit.SECONDS)) {
+                process.destroyForcibly();
+                throw new AssertionError("child did not end: " + command);
+            }
+            return new Result(process.exitValue(), out, err.join());
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+            throw new AssertionError(e);
+        }
+    }
+
+    private static String read(java.io.InputStream in) {
+        try (in) {
+            return new String(in.readAllBytes(), StandardCharsets.UTF_8);
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
+        }
+    }
+
+    /**
+     * The test jars, copied once into a directory that every user can read, so that a child
+     * running as nobody can load them wherever the build tree lies.
+     */
+    static synchronized String classpath() {
+        try {
+            if (sharedJars == null) {
+                sharedJars =
+                        Files.createTempDirectory(
+                                "nativefile-jars",
+                                PosixFilePermissions.asFileAttribute(
+                                        PosixFilePermissions.fromString("rwxr-xr-x")));
+                for (String jar : System.getProperty("nativefile.jars").split(":")) {
+                    Path source = Path.of(jar);
+                    Path copy = sharedJars.resolve(source.getFileName());
+                    Files.copy(source, copy, StandardCopyOption.REPLACE_EXISTING);
+                    Files.setPosixFilePermissions(copy, PosixFilePermissions.fromString("rw-r--r--"));
+                    copy.toFile().deleteOnExit();
+                }
+                sharedJars.toFile().deleteOnExit();
+            }
+            StringBuilder cp = new StringBuilder();
+            try (var jars = Files.list(sharedJars)) {
+                jars.sorted().forEach(j -> cp.append(cp.length() == 0 ? "" : ":").append(j));
+            }
+            return cp.toString();
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
+        }
+    }
+
+    /** Lets every user search the directory and its parents up to the temp root. */
+    static Path openToAll(Path dir) {
+        try {
+            Files.setPosixFilePermissions(dir, PosixFilePermissions.fromString("rwxr-xr-x"));
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
+        }
+        return dir;
+    }
+
+    static Map<String, String> env(String... keyValues) {
+        Map<String, String> env = new HashMap<>();
+        for (int i = 0; i < keyValues.length; i += 2) {
+            env.put(keyValues[i], keyValues[i + 1]);
+        }
+        return env;
+    }
+}

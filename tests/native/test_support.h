@@ -1,0 +1,37 @@
+// Shared pieces of the native unit tests.
+#ifndef TEST_SUPPORT_H
+#define TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "NativeFile.h"
+#include "faults.h"
+
+// Switches both logs on for the rest of the process (the switches never go
+// back off) and captures what is printed while it lives.
+class CapturedLog {
+public:
+    CapturedLog();
+    ~CapturedLog();
+    // Everything printed so far; ends the capture.
+    std::string text();
+
+private:
+    bool open_ = true;
+};
+
+// A directory of its own under the system's temp dir, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string &path() const { return path_; }
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+#endif
