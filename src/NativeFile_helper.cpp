@@ -1,8 +1,12 @@
 // Raising the library's Java exceptions, and filling native buffers from Java.
-#include "NativeFile.h"
 #include "NativeFile_helper.h"
 
+#include "NativeFile.h"
+#include "UnixNativeFile_strutil.h"
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -55,32 +59,65 @@ int appendBounded(char *message, const char *text, const char *logFormat) {
 // Both JVM calls that hand out a text's bytes share one shape: get, copy or
 // convert, release.
 template <class Get, class Release>
-bool fillFromJava(char *dest, int len, bool logFallback, Get get, Release release) {
+void fillFromJava(char *dest, int len, bool logFallback, Get get, Release release) {
     const char *bytes = get();
     if (bytes == nullptr) {
         dest[0] = '\0';
-        return false;
+        return;
     }
     if (NativeFile_stringConverterFromUTF8(dest, bytes, len) == nullptr) {
         if (logFallback) NativeFile_log("String conversion failed.  Just copying the UTF-8 Buffer.\n");
         nf::copyText(dest, bytes, static_cast<std::size_t>(len));
     }
     release(bytes);
-    return true;
 }
 
 }  // namespace
 
 namespace nf {
 
-bool javaToNative(JNIEnv *env, char *dest, jstring string, int len) {
-    static constexpr char kName[] = "NativeFile_GetNativeStringFromJString";
-    NativeFile_log_entry(kName);
-    const bool filled = fillFromJava(
-        dest, len, true, [&] { return env->GetStringUTFChars(string, nullptr); },
-        [&](const char *bytes) { env->ReleaseStringUTFChars(string, bytes); });
-    NativeFile_log_exit(kName);
-    return filled;
+int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len) {
+    dest[0] = '\0';
+    // Every unit needs at least one byte, so a longer string cannot fit.
+    std::array<jchar, NF_PATH_LEN> units;
+    const jsize count = env->GetStringLength(string);
+    if (static_cast<std::size_t>(count) >= std::min(len, units.size())) return ENAMETOOLONG;
+    env->GetStringRegion(string, 0, count, units.data());
+
+    const char *codePage = localeCodePage();
+    if (isPassThrough(codePage)) return encodeUTF8(units.data(), static_cast<std::size_t>(count), dest, len);
+
+    // Up to three bytes a unit: room for the UTF-8 form of any string that
+    // may still fit once converted.
+    std::array<char, 3 * NF_PATH_LEN> utf8;
+    if (const int err = encodeUTF8(units.data(), static_cast<std::size_t>(count), utf8.data(), utf8.size()))
+        return err;
+    const int err = convertCodePage(dest, len, utf8.data(), "UTF-8", codePage);
+    if (err == 0) return 0;
+    if (err == E2BIG) return ENAMETOOLONG;
+    // A character the code page lacks: the name goes as its UTF-8 bytes.
+    if (std::strlen(utf8.data()) >= len) return ENAMETOOLONG;
+    copyText(dest, utf8.data(), len);
+    return 0;
+}
+
+jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len) {
+    const char *codePage = localeCodePage();
+    std::array<char, 4 * NF_PATH_LEN> converted;
+    std::size_t length = strnlen(text, len - 1);
+    if (!isPassThrough(codePage)) {
+        // A copy bounded like the text itself, since the converter wants a
+        // terminated source.
+        std::array<char, NF_PATH_LEN> bounded;
+        copyText(bounded.data(), text, std::min(len, bounded.size()));
+        if (convertCodePage(converted.data(), converted.size(), bounded.data(), codePage, "UTF-8") == 0) {
+            text = converted.data();
+            length = std::strlen(text);
+        }
+    }
+    std::array<jchar, 4 * NF_PATH_LEN> units;
+    const std::size_t count = decodeUTF8(text, length, units.data());
+    return env->NewString(units.data(), static_cast<jsize>(count));
 }
 
 }  // namespace nf
@@ -135,7 +172,12 @@ void NativeFile_ThrowException(JNIEnv *env, int kind, const char *detail, int er
 int NativeFile_isFlagSet(int value, int mask) { return (value & mask) == mask ? 1 : 0; }
 
 char *NativeFile_GetNativeStringFromJString(JNIEnv *env, char *dest, jstring string, int len) {
-    nf::javaToNative(env, dest, string, len);
+    static constexpr char kName[] = "NativeFile_GetNativeStringFromJString";
+    NativeFile_log_entry(kName);
+    fillFromJava(
+        dest, len, true, [&] { return env->GetStringUTFChars(string, nullptr); },
+        [&](const char *bytes) { env->ReleaseStringUTFChars(string, bytes); });
+    NativeFile_log_exit(kName);
     return dest;
 }
 

@@ -17,9 +17,19 @@ inline void copyText(char *dest, const char *source, std::size_t len) {
     std::memset(dest + count, 0, len - count);
 }
 
-// Fills dest from a Java string. False when the JVM could not hand out the
-// string's bytes: its OutOfMemoryError is then pending and dest is empty.
-bool javaToNative(JNIEnv *env, char *dest, jstring string, int len);
+// The one way native methods turn a Java string into native bytes: standard
+// UTF-8 (U+DC80..U+DCFF standing for raw bytes), converted to the locale's
+// code page where that is not UTF-8 or ASCII. Nothing is ever cut: returns
+// 0, ENAMETOOLONG when the native form needs more than len - 1 bytes, or
+// EINVAL for a string that can name no file (U+0000, another lone
+// surrogate). dest then holds the empty text.
+int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len);
+
+// The one way native texts (at most len - 1 bytes are read) become Java
+// strings: from the locale's code page to UTF-16, bytes that are no valid
+// UTF-8 kept as U+DC80..U+DCFF. Null with the JVM's error pending when it
+// cannot make the string.
+jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len);
 
 }  // namespace nf
 

@@ -6,7 +6,10 @@
 // Java exception. A method states only its own name, calls and rows.
 #include "NativeFile.h"
 #include "NativeFile_helper.h"
+#include "UnixNativeFile_filesys_statvfs.h"
+#include "com_zel_io_file_UnixNativeFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -131,22 +134,42 @@ public:
         NativeFile_ThrowException(env_, kind, detail, err);
     }
 
-    // Null test, then conversion of every argument, in that order. False when
-    // the method must end: an exception is pending.
-    bool convert(std::initializer_list<std::pair<jstring, NativePath *>> args,
-                 const char *nullDetail) {
-        for (const auto &[string, out] : args) {
+    // Raises the error for a null argument; false when there is one.
+    bool nullTest(std::initializer_list<jstring> args, const char *detail) {
+        for (jstring string : args) {
             if (string == nullptr) {
-                fail(NF_IO_ERROR, nullDetail, 0);
+                fail(NF_IO_ERROR, detail, 0);
                 return false;
             }
         }
-        for (const auto &[string, out] : args)
-            if (!nf::javaToNative(env_, out->data(), string, NF_PATH_LEN)) return false;
         return true;
     }
 
-    bool convert(jstring string, NativePath &out) { return convert({{string, &out}}, kNullPath); }
+    // A Java string as native bytes: 0, or the errno with which the system
+    // would refuse it (the text is then never used).
+    int text(jstring string, NativePath &out) {
+        return nf::javaToNativePath(env_, string, out.data(), out.size());
+    }
+
+    // Null test, then conversion of every argument, in that order. A text
+    // that can name no file fails as the method's first system call would,
+    // by its rows. False when the method must end: an exception is pending.
+    bool convert(std::initializer_list<std::pair<jstring, NativePath *>> args,
+                 const char *nullDetail, Rows rows) {
+        for (const auto &[string, out] : args)
+            if (!nullTest({string}, nullDetail)) return false;
+        for (const auto &[string, out] : args) {
+            if (const int err = text(string, *out)) {
+                errno = err;
+                return check(-1, rows);
+            }
+        }
+        return true;
+    }
+
+    bool convert(jstring string, NativePath &out, Rows rows) {
+        return convert({{string, &out}}, kNullPath, rows);
+    }
 
     // Judges a system call's result; a failure's errno picks a row, which
     // throws unless it counts as done. True when the method may go on.
@@ -165,18 +188,12 @@ public:
 
     // The query stage most methods open with.
     bool stat(jstring path, NativePath &native, struct stat &record) {
-        if (!convert(path, native)) return false;
+        if (!convert(path, native, kQueryRows)) return false;
         NativeFile_log("STATing file: [%s]\n", native.data());
         return lstat(native, record);
     }
 
-    // A native text as a Java string, converted to UTF-8 when it can be.
-    jstring javaString(const char *text) {
-        NativePath utf8;
-        if (NativeFile_stringConverterToUTF8(utf8.data(), text, NF_PATH_LEN) == nullptr)
-            nf::copyText(utf8.data(), text, utf8.size());
-        return env_->NewStringUTF(utf8.data());
-    }
+    jstring javaString(const char *text) { return nf::nativeToJava(env_, text, NF_PATH_LEN); }
 
 private:
     JNIEnv *env_;
@@ -382,16 +399,37 @@ bool isDigitString(const char *text) {
     return true;
 }
 
+// Whether a Java string is all decimal digits, read in stack-sized pieces.
+bool isDigitString(JNIEnv *env, jstring string) {
+    std::array<jchar, 256> units;
+    const jsize length = env->GetStringLength(string);
+    for (jsize at = 0; at < length; at += static_cast<jsize>(units.size())) {
+        const jsize count = std::min(length - at, static_cast<jsize>(units.size()));
+        env->GetStringRegion(string, at, count, units.data());
+        for (jsize i = 0; i < count; ++i)
+            if (units[static_cast<std::size_t>(i)] < '0' || units[static_cast<std::size_t>(i)] > '9')
+                return false;
+    }
+    return true;
+}
+
 void changeOwnership(JNIEnv *env, const char *name, jstring path, jstring who, const Side &side) {
     Call call(env, name);
     struct stat record {};
     NativePath native;
     NativePath whoNative;
-    if (!call.convert({{path, &native}, {who, &whoNative}}, side.nullDetail)) return;
+    if (!call.nullTest({path, who}, side.nullDetail) || !call.convert(path, native, kQueryRows)) return;
+    // A user or group string that cannot be named natively is a name that no
+    // database lists; that shows only after the file has been examined.
+    const bool whoFits = call.text(who, whoNative) == 0;
     NativeFile_log(side.alterLog, native.data(), whoNative.data());
     if (!call.lstat(native, record)) return;
 
     unsigned id = 0;
+    if (!whoFits) {
+        call.fail(side.invalidKind, isDigitString(env, who) ? side.overflowDetail : side.noNameDetail, 0);
+        return;
+    }
     if (isDigitString(whoNative.data())) {
         const long value = std::strtol(whoNative.data(), nullptr, 10);
         if (value <= INT_MAX) {
@@ -423,11 +461,16 @@ jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *logF
                    SpaceHelper helper) {
     Call call(env, name);
     NativePath native;
-    if (!call.convert(path, native)) return 0;
-    NativeFile_log(logFormat, native.data());
+    if (!call.nullTest({path}, kNullPath)) return 0;
     int error = 0;
-    int err = 0;
-    const long long bytes = helper(native.data(), &error, &err);
+    int err = call.text(path, native);
+    long long bytes = 0;
+    if (err != 0) {
+        error = nf::statvfsErrorCode(err);
+    } else {
+        NativeFile_log(logFormat, native.data());
+        bytes = helper(native.data(), &error, &err);
+    }
     if (error != 0) {
         const ErrorRow &row = classify(kSpaceRows, error);
         call.fail(row.kind, row.detail, err);
@@ -503,7 +546,7 @@ NATIVE(jboolean, isSymLink, jstring path) {
 NATIVE(jstring, getSymLinkValue, jstring path) {
     Call call(env, __func__);
     NativePath native;
-    if (!call.convert(path, native)) return nullptr;
+    if (!call.convert(path, native, kReadlinkRows)) return nullptr;
     NativeFile_log("Reading symlink data from: [%s]\n", native.data());
     NativePath text;
     const ssize_t count = ::readlink(native.data(), text.data(), text.size());
@@ -521,7 +564,7 @@ NATIVE(void, createSymLink, jstring linkPath, jstring realPath) {
     NativePath link;
     NativePath real;
     if (!call.convert({{linkPath, &link}, {realPath, &real}},
-                      "filename to link to, and/or from, passed in was NULL."))
+                      "filename to link to, and/or from, passed in was NULL.", kSymlinkRows))
         return;
     NativeFile_log("Creating symbolic link from: [%s] to 'real' file: [%s]\n", link.data(), real.data());
     call.check(retryOnEintr([&] { return ::symlink(real.data(), link.data()); }), kSymlinkRows);
@@ -530,7 +573,7 @@ NATIVE(void, createSymLink, jstring linkPath, jstring realPath) {
 NATIVE(void, symlinkDelete, jstring path) {
     Call call(env, __func__);
     NativePath native;
-    if (!call.convert(path, native)) return;
+    if (!call.convert(path, native, kUnlinkRows)) return;
     NativeFile_log("Deleting symbolic link: [%s]\n", native.data());
     call.check(retryOnEintr([&] { return ::unlink(native.data()); }), kUnlinkRows);
 }

@@ -1,5 +1,7 @@
 // Free and total bytes of the file system that holds a path. These helpers
 // report by error code and never raise a Java exception.
+#include "UnixNativeFile_filesys_statvfs.h"
+
 #include "NativeFile.h"
 
 #include <cerrno>
@@ -7,9 +9,9 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-namespace {
+namespace nf {
 
-int errorCodeOf(int err) {
+int statvfsErrorCode(int err) {
     switch (err) {
     case ENOENT:
     case ENOTDIR:
@@ -23,6 +25,10 @@ int errorCodeOf(int err) {
         return NF_IO_ERROR;
     }
 }
+
+}  // namespace nf
+
+namespace {
 
 std::uint64_t unitOf(const struct statvfs &record) {
     if (record.f_frsize != 0) return record.f_frsize;
@@ -46,7 +52,7 @@ long long measure(const char *name, const char *path, int *error, int *errnoValu
         if (rc == -1) {
             const int err = errno;
             NativeFile_log("Statvfs failed.  errno: [%d].\n", err);
-            if (error != nullptr) *error = errorCodeOf(err);
+            if (error != nullptr) *error = nf::statvfsErrorCode(err);
             if (errnoValue != nullptr) *errnoValue = err;
         } else {
             result = static_cast<long long>(compute(record));

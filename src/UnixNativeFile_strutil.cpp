@@ -1,4 +1,6 @@
 // Conversion of texts between UTF-8 and the code page of the process's locale.
+#include "UnixNativeFile_strutil.h"
+
 #include "NativeFile.h"
 #include "NativeFile_helper.h"
 
@@ -16,17 +18,6 @@ constexpr char kDefaultCodePage[] = "ISO8859-1";
 // code page ANSI_X3.4-1968.
 constexpr std::array<std::string_view, 5> kPassThrough{"C", "POSIX", "UTF-8", "ASCII",
                                                         "ANSI_X3.4-1968"};
-
-const char *localeCodePage() {
-    const char *name = nl_langinfo(CODESET);
-    return name == nullptr || *name == '\0' ? kDefaultCodePage : name;
-}
-
-bool isPassThrough(std::string_view codePage) {
-    for (auto name : kPassThrough)
-        if (name == codePage) return true;
-    return false;
-}
 
 int iconv_valid(iconv_t descriptor) { return descriptor == reinterpret_cast<iconv_t>(-1) ? 0 : 1; }
 
@@ -46,14 +37,137 @@ private:
     iconv_t cd_;
 };
 
+}  // namespace
+
+namespace nf {
+
+const char *localeCodePage() {
+    const char *name = nl_langinfo(CODESET);
+    return name == nullptr || *name == '\0' ? kDefaultCodePage : name;
+}
+
+bool isPassThrough(const char *codePage) {
+    for (auto name : kPassThrough)
+        if (name == codePage) return true;
+    return false;
+}
+
+int encodeUTF8(const jchar *units, std::size_t count, char *out, std::size_t room) {
+    std::size_t at = 0;
+    auto put = [&](std::initializer_list<unsigned> bytes) {
+        if (at + bytes.size() >= room) return false;
+        for (unsigned byte : bytes) out[at++] = static_cast<char>(byte);
+        return true;
+    };
+    auto fail = [&](int err) {
+        out[0] = '\0';
+        return err;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned u = units[i];
+        const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
+                          units[i + 1] <= 0xDFFF;
+        bool fits;
+        if (u == 0 || (u >= 0xD800 && u <= 0xDFFF && !pair && (u < 0xDC80 || u > 0xDCFF))) {
+            return fail(EINVAL);
+        } else if (u < 0x80) {
+            fits = put({u});
+        } else if (u < 0x800) {
+            fits = put({0xC0 | (u >> 6), 0x80 | (u & 0x3F)});
+        } else if (pair) {
+            const unsigned c = 0x10000 + ((u - 0xD800) << 10) + (units[++i] - 0xDC00u);
+            fits = put({0xF0 | (c >> 18), 0x80 | ((c >> 12) & 0x3F), 0x80 | ((c >> 6) & 0x3F),
+                        0x80 | (c & 0x3F)});
+        } else if (u >= 0xDC80 && u <= 0xDCFF) {
+            fits = put({u - 0xDC00});
+        } else {
+            fits = put({0xE0 | (u >> 12), 0x80 | ((u >> 6) & 0x3F), 0x80 | (u & 0x3F)});
+        }
+        if (!fits) return fail(ENAMETOOLONG);
+    }
+    out[at] = '\0';
+    return 0;
+}
+
+std::size_t decodeUTF8(const char *bytes, std::size_t length, jchar *out) {
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes);
+    auto continuation = [&](std::size_t i) { return i < length && (b[i] & 0xC0) == 0x80; };
+    std::size_t n = 0;
+    std::size_t i = 0;
+    while (i < length) {
+        const unsigned b0 = b[i];
+        // The second byte's range excludes overlong forms, encoded surrogates
+        // and values above U+10FFFF.
+        unsigned low = 0x80;
+        unsigned high = 0xBF;
+        std::size_t size = 0;
+        if (b0 < 0x80) {
+            size = 1;
+        } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+            size = 2;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            size = 3;
+            if (b0 == 0xE0) low = 0xA0;
+            if (b0 == 0xED) high = 0x9F;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            size = 4;
+            if (b0 == 0xF0) low = 0x90;
+            if (b0 == 0xF4) high = 0x8F;
+        }
+        bool valid = size != 0;
+        if (size > 1) valid = i + 1 < length && b[i + 1] >= low && b[i + 1] <= high;
+        for (std::size_t k = 2; valid && k < size; ++k) valid = continuation(i + k);
+        if (!valid) {
+            out[n++] = static_cast<jchar>(0xDC00 + b0);
+            ++i;
+            continue;
+        }
+        unsigned c = size == 1 ? b0 : b0 & (0xFFu >> (size + 1));
+        for (std::size_t k = 1; k < size; ++k) c = (c << 6) | (b[i + k] & 0x3Fu);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out[n++] = static_cast<jchar>(0xD800 + (c >> 10));
+            out[n++] = static_cast<jchar>(0xDC00 + (c & 0x3FF));
+        } else {
+            out[n++] = static_cast<jchar>(c);
+        }
+        i += size;
+    }
+    return n;
+}
+
+int convertCodePage(char *dest, std::size_t len, const char *source, const char *from,
+                    const char *to) {
+    dest[0] = '\0';
+    Converter converter(to, from);
+    if (!converter.valid()) return errno != 0 ? errno : EINVAL;
+    NativeFile_log("Converting string from codepage: [%s] to codepage [%s]\n", from, to);
+    char *in = const_cast<char *>(source);
+    std::size_t inLeft = std::strlen(source) + 1;
+    char *out = dest;
+    std::size_t outLeft = len;
+    const std::size_t rc = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
+    dest[len - 1] = '\0';
+    if (rc != static_cast<std::size_t>(-1)) return 0;
+    const int err = errno;
+    NativeFile_log("There was a conversion error during string codepage conversion.  iconv "
+                   "return code: [%d].   errno: [%d]\n",
+                   -1, err);
+    return err;
+}
+
+}  // namespace nf
+
+namespace {
+
 // Direction-independent body of the two locale converters.
 char *convertWithLocale(const char *name, char *dest, const char *source, int len, bool fromUTF8) {
-    const char *codePage = localeCodePage();
+    const char *codePage = nf::localeCodePage();
     NativeFile_log_entry(name);
     char *result = nullptr;
     if (source != nullptr && dest != nullptr) {
         if (fromUTF8) NativeFile_log("Converting to charset: [%s]\n", nl_langinfo(CODESET));
-        if (isPassThrough(codePage)) {
+        if (nf::isPassThrough(codePage)) {
             nf::copyText(dest, source, static_cast<std::size_t>(len));
             result = dest;
         } else if (fromUTF8) {
@@ -90,25 +204,8 @@ char *NativeFile_stringConverter(char *dest, const char *source, int len, const 
         if (std::string_view(from) == to) {
             nf::copyText(dest, source, static_cast<std::size_t>(len));
             result = dest;
-        } else {
-            std::size_t inLeft = std::strlen(source) + 1;
-            std::size_t outLeft = static_cast<std::size_t>(len);
-            dest[0] = '\0';
-            Converter converter(to, from);
-            if (converter.valid()) {
-                NativeFile_log("Converting string from codepage: [%s] to codepage [%s]\n", from, to);
-                char *in = const_cast<char *>(source);
-                char *out = dest;
-                const std::size_t rc = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
-                dest[len - 1] = '\0';
-                if (rc == static_cast<std::size_t>(-1)) {
-                    NativeFile_log("There was a conversion error during string codepage "
-                                   "conversion.  iconv return code: [%d].   errno: [%d]\n",
-                                   -1, errno);
-                } else {
-                    result = dest;
-                }
-            }
+        } else if (nf::convertCodePage(dest, static_cast<std::size_t>(len), source, from, to) == 0) {
+            result = dest;
         }
     }
     NativeFile_log_exit(kName);

@@ -3,6 +3,9 @@
 # that the JVM prints fails the run even when every test passed.
 set -uo pipefail
 java=$1 classpath=$2 test_class=$3
+# The test JVM itself creates non-ASCII names with java.nio, which needs a
+# UTF-8 locale; children that must run in another locale say so.
+export LC_ALL=C.UTF-8
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 "$java" -Xcheck:jni -Dnativefile.jars="$classpath" \

@@ -15,10 +15,13 @@ public:
     FakeJni();
     JNIEnv *env() { return &env_; }
 
-    // A Java string holding text (modified UTF-8), owned by this fake.
-    jstring string(const std::string &text);
-    // The text of a string this fake made (by string() or NewStringUTF).
-    static const std::string &text(jobject string);
+    // A Java string, owned by this fake, from UTF-8 (surrogates encoded one
+    // by one, as modified UTF-8 does) or from UTF-16 units.
+    jstring string(const std::string &utf8);
+    jstring string(const std::u16string &units);
+    // A string this fake made, as modified UTF-8 and as UTF-16 units.
+    static std::string text(jobject string);
+    static const std::u16string &units(jobject string);
 
     struct Thrown {
         std::string className;
@@ -44,7 +47,7 @@ private:
     void made();
     JNINativeInterface_ table_{};
     JNIEnv env_{};
-    std::deque<std::string> strings_;
+    std::deque<std::u16string> strings_;
 };
 
 #endif

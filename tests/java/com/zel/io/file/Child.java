@@ -91,13 +91,20 @@ final class Child {
         return result;
     }
 
-    /** Runs any command with this environment less the log switches, plus env. */
+    /** Runs any command with this environment less the log switches, plus env (null removes). */
     static Result run(List<String> command, Map<String, String> env) {
         ProcessBuilder builder = new ProcessBuilder(command);
         Map<String, String> environment = builder.environment();
         environment.remove("__JNI_NATIVEFILE_DEBUG");
         environment.remove("__JNI_NATIVEFILE_ENTRYEXIT");
-        environment.putAll(env);
+        env.forEach(
+                (key, value) -> {
+                    if (value == null) {
+                        environment.remove(key);
+                    } else {
+                        environment.put(key, value);
+                    }
+                });
         try {
             Process process = builder.start();
             process.getOutputStream().close();
@@ -164,6 +171,18 @@ final class Child {
             throw new UncheckedIOException(e);
         }
         return dir;
+    }
+
+    /** Environment changes that start a child in the C locale: no locale variable at all. */
+    static Map<String, String> cLocale() {
+        Map<String, String> env = new HashMap<>();
+        for (String name : System.getenv().keySet()) {
+            if (name.startsWith("LC_") || name.equals("LANG") || name.equals("LANGUAGE")) {
+                env.put(name, null);
+            }
+        }
+        env.put("LANG", null);
+        return env;
     }
 
     static Map<String, String> env(String... keyValues) {

@@ -14,15 +14,26 @@ import java.util.List;
  * UnixNativeFile and its arguments ("<null>" for null); it prints one result line per call:
  * "OK value" or "EX ExceptionClass message". String arrays print "OK [n]" and one "- element"
  * line per element. The pseudo-call "tid" prints the kernel id of the calling thread.
+ *
+ * <p>With "--escaped" as the first argument, arguments may carry any UTF-16 text as {@code
+ * \\uXXXX} escapes, and every character of a result outside printable ASCII (and the backslash)
+ * is printed as such an escape, whatever the child's locale.
  */
 public final class Probe {
     static final String NULL = "<null>";
+    static final String ESCAPED = "--escaped";
+
+    private static boolean escaped;
 
     private Probe() {}
 
     public static void main(String[] args) throws Exception {
         List<String> call = new ArrayList<>();
         for (String arg : args) {
+            if (arg.equals(ESCAPED)) {
+                escaped = true;
+                continue;
+            }
             if (arg.equals("--")) {
                 run(call);
                 call.clear();
@@ -56,7 +67,7 @@ public final class Probe {
             if (!(cause instanceof ExtendedIOException)) {
                 throw e;
             }
-            System.out.println("EX " + cause.getClass().getSimpleName() + " " + cause.getMessage());
+            System.out.println("EX " + cause.getClass().getSimpleName() + " " + escape(cause.getMessage()));
         }
     }
 
@@ -76,7 +87,39 @@ public final class Probe {
         if (type == boolean.class) {
             return Boolean.parseBoolean(text);
         }
-        return text.equals(NULL) ? null : text;
+        return text.equals(NULL) ? null : unescape(text);
+    }
+
+    /** Java-style unicode escapes, for texts that a command line cannot carry. */
+    static String escape(String text) {
+        if (!escaped) {
+            return text;
+        }
+        StringBuilder out = new StringBuilder();
+        for (char c : text.toCharArray()) {
+            if (c >= 0x20 && c < 0x7F && c != '\\') {
+                out.append(c);
+            } else {
+                out.append(String.format("\\u%04X", (int) c));
+            }
+        }
+        return out.toString();
+    }
+
+    static String unescape(String text) {
+        if (!escaped) {
+            return text;
+        }
+        StringBuilder out = new StringBuilder();
+        for (int i = 0; i < text.length(); i++) {
+            if (text.startsWith("\\u", i) && i + 6 <= text.length()) {
+                out.append((char) Integer.parseInt(text.substring(i + 2, i + 6), 16));
+                i += 5;
+            } else {
+                out.append(text.charAt(i));
+            }
+        }
+        return out.toString();
     }
 
     private static void print(Object result) {
@@ -84,10 +127,10 @@ public final class Probe {
             String[] array = (String[]) result;
             System.out.println("OK [" + array.length + "]");
             for (String element : array) {
-                System.out.println("- " + element);
+                System.out.println("- " + (element == null ? null : escape(element)));
             }
         } else {
-            System.out.println("OK " + result);
+            System.out.println("OK " + (result instanceof String ? escape((String) result) : result));
         }
     }
 }
