@@ -18,7 +18,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <memory>
-#include <new>
 #include <pwd.h>
 #include <span>
 #include <sys/stat.h>
@@ -292,18 +291,24 @@ constexpr std::size_t kLookupSize = 16768;
 // than the first buffer; a lookup that reports ERANGE is retried this far.
 constexpr std::size_t kLookupLimit = kLookupSize << 10;
 
+struct FreeBuffer {
+    void operator()(char *buffer) const { std::free(buffer); }
+};
+
 // Runs a reentrant database lookup, first in a stack buffer, then in larger
 // heap buffers while it reports ERANGE. Calls use(record) when an entry is
-// found; a missing entry and every error count as no entry.
+// found; a missing entry, every error and a failed allocation count as no
+// entry.
 template <class Record, class Lookup, class Use>
 bool lookUp(Lookup lookup, Use use) {
     Record record{};
     Record *found = nullptr;
     std::array<char, kLookupSize> buffer{};
     int rc = lookup(&record, buffer.data(), buffer.size(), &found);
-    std::unique_ptr<char[]> larger;
+    std::unique_ptr<char, FreeBuffer> larger;
     for (std::size_t size = 2 * kLookupSize; rc == ERANGE && size <= kLookupLimit; size *= 2) {
-        larger.reset(new (std::nothrow) char[size]);
+        larger.reset();  // the smaller one goes back first
+        larger.reset(static_cast<char *>(std::malloc(size)));
         if (!larger) break;
         record = Record{};
         rc = lookup(&record, larger.get(), size, &found);

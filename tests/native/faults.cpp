@@ -46,6 +46,8 @@ std::optional<uid_t> euid;
 std::optional<pid_t> tid;
 std::optional<std::string> mountTable;
 std::optional<std::string> codeSet;
+std::vector<size_t> lookupSizes;
+std::vector<std::pair<uid_t, gid_t>> lchownIds;
 
 void fail(Call call, int err, int times, int skip) {
     plans[call].err = err;
@@ -62,6 +64,8 @@ void reset() {
     tid.reset();
     mountTable.reset();
     codeSet.reset();
+    lookupSizes.clear();
+    lchownIds.clear();
 }
 
 }  // namespace faults
@@ -82,10 +86,20 @@ using faults::take;
 
 ERRNO_WRAPPER(int, lstat, LSTAT, (const char *p, struct stat *s), (p, s))
 ERRNO_WRAPPER(int, fchmodat, FCHMODAT, (int d, const char *p, mode_t m, int f), (d, p, m, f))
-ERRNO_WRAPPER(int, lchown, LCHOWN, (const char *p, uid_t u, gid_t g), (p, u, g))
 ERRNO_WRAPPER(int, symlink, SYMLINK, (const char *t, const char *l), (t, l))
 ERRNO_WRAPPER(int, unlink, UNLINK, (const char *p), (p))
 ERRNO_WRAPPER(ssize_t, readlink, READLINK, (const char *p, char *b, size_t n), (p, b, n))
+
+extern "C" int __real_lchown(const char *path, uid_t owner, gid_t group);
+extern "C" int __wrap_lchown(const char *path, uid_t owner, gid_t group) {
+    faults::lchownIds.emplace_back(owner, group);
+    int err = 0;
+    if (take(faults::LCHOWN, err)) {
+        errno = err;
+        return -1;
+    }
+    return __real_lchown(path, owner, group);
+}
 
 extern "C" int __real_statvfs(const char *path, struct statvfs *record);
 extern "C" int __wrap_statvfs(const char *path, struct statvfs *record) {
@@ -139,6 +153,7 @@ extern "C" pid_t __wrap_gettid() { return faults::tid ? *faults::tid : __real_ge
 #define LOOKUP_WRAPPER(name, call, key, record)                                                  \
     extern "C" int __real_##name(key k, record *r, char *b, size_t n, record **found);          \
     extern "C" int __wrap_##name(key k, record *r, char *b, size_t n, record **found) {         \
+        faults::lookupSizes.push_back(n);                                                        \
         int err = 0;                                                                             \
         if (take(faults::call, err)) {                                                           \
             *found = nullptr;                                                                    \

@@ -8,6 +8,8 @@
 #include <string>
 #include <sys/statvfs.h>
 #include <sys/types.h>
+#include <utility>
+#include <vector>
 
 namespace faults {
 
@@ -46,6 +48,11 @@ extern std::optional<uid_t> euid;
 extern std::optional<pid_t> tid;
 extern std::optional<std::string> mountTable;  // file read in place of the real table
 extern std::optional<std::string> codeSet;     // what nl_langinfo(CODESET) reports
+
+// What was observed: the buffer length of every user and group lookup, and
+// the owner and group handed to every lchown.
+extern std::vector<size_t> lookupSizes;
+extern std::vector<std::pair<uid_t, gid_t>> lchownIds;
 
 // Arms nothing and cleans up after each test.
 struct Scope {
