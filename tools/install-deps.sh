@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(g++ cmake make openjdk-17-jdk-headless)
 if [[ "${1:-}" == test ]]; then
-    packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount)
+    packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs valgrind)
 fi
 
 missing=()

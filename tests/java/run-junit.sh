@@ -14,7 +14,7 @@ trap 'rm -f "$log"' EXIT
     --disable-banner --disable-ansi-colors --fail-if-no-tests --details=tree \
     --select-class "$test_class" 2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
-if grep -E -q 'WARNING in native method|FATAL ERROR in native method|JNI (warning|error)' "$log"; then
+if grep -E -q 'WARNING in native method|FATAL ERROR in native method|JNI (warning|error)|WARNING: JNI' "$log"; then
     echo "run-junit: the JVM reported a JNI problem" >&2
     exit 1
 fi

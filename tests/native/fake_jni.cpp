@@ -120,10 +120,11 @@ FakeJni::FakeJni() {
     table_.NewStringUTF = [](JNIEnv *env, const char *utf) -> jstring {
         FakeJni &f = self(env);
         checkNotPending(f);
-        if (f.failNewString) {
+        if (f.failNewString || f.newStringsLeft == 0) {
             f.pendingException = 1;
             return nullptr;
         }
+        if (f.newStringsLeft > 0) --f.newStringsLeft;
         f.made();
         return f.string(std::string(utf));
     };

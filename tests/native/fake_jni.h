@@ -31,6 +31,7 @@ public:
     std::set<std::string> missingClasses;  // FindClass fails for these
     bool failStringChars = false;          // GetStringUTFChars yields null
     bool failNewString = false;            // NewStringUTF yields null
+    int newStringsLeft = -1;               // NewStringUTF yields null after this many (-1: never)
     bool failNewArray = false;             // NewObjectArray yields null
 
     std::vector<Thrown> thrown;

@@ -19,6 +19,17 @@ std::string CapturedLog::text() {
     return testing::internal::GetCapturedStdout();
 }
 
+void expectInOrder(const std::string &out, std::initializer_list<std::string> texts) {
+    std::size_t at = 0;
+    for (const std::string &text : texts) {
+        at = out.find(text, at);
+        if (at == std::string::npos) {
+            ADD_FAILURE() << "missing, or out of order: " << text << "\nin:\n" << out;
+            return;
+        }
+    }
+}
+
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "nativefile-XXXXXX").string();
     path_ = mkdtemp(pattern.data());

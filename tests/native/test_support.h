@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "NativeFile.h"
@@ -21,6 +22,9 @@ public:
 private:
     bool open_ = true;
 };
+
+// Expects each text in out, each one after the one before it.
+void expectInOrder(const std::string &out, std::initializer_list<std::string> texts);
 
 // A directory of its own under the system's temp dir, removed afterwards.
 class TempDir {

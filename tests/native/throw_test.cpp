@@ -106,17 +106,12 @@ TEST(ThrowException, LogsTheRoomLeftAfterEachStep) {
     CapturedLog log;
     NativeFile_ThrowException(jni.env(), NF_IO_ERROR, "abc", 0);
     const std::string out = log.text();
-    const char *steps[] = {
+    expectInOrder(out, {
         "Appended errno value.  Total buffer space in exception message [1024].  Space remaining for storage: [1005]\n",
         "Appended NativeFile message.  Total buffer space in exception message [1024].  Space remaining for storage: [1002]\n",
         "Appended ':'.  Total buffer space in exception message [1024].  Space remaining for storage: [999]\n",
         "Appended standard exception type message.  Total buffer space in exception message [1024].  Space remaining for storage: [913]\n",
-        "Final exception message to be thrown: [[ERRNO: 000] MSG: abc : An unknown File IO error"};
-    std::size_t at = 0;
-    for (const char *step : steps) {
-        at = out.find(step, at);
-        EXPECT_NE(std::string::npos, at) << step;
-    }
+        "Final exception message to be thrown: [[ERRNO: 000] MSG: abc : An unknown File IO error"});
 }
 
 TEST(IsFlagSet, AllBitsOfTheMaskMustBeSet) {

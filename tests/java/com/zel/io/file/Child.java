@@ -86,9 +86,14 @@ final class Child {
         command.addAll(Arrays.asList(args));
         Result result = run(command, env);
         assertFalse(
-                result.out().contains("in native method") || result.err().contains("in native method"),
+                reportsJniProblem(result.out()) || reportsJniProblem(result.err()),
                 "JNI problem in child: " + result);
         return result;
+    }
+
+    /** Checked JNI's complaints: misuse "in native method", and warnings such as local refs. */
+    private static boolean reportsJniProblem(String output) {
+        return output.contains("in native method") || output.contains("WARNING: JNI");
     }
 
     /** Runs any command with this environment less the log switches, plus env (null removes). */
