@@ -13,6 +13,17 @@ void checkNotPending(FakeJni &f) {
     if (f.pendingException) ++f.jniCallsWhilePending;
 }
 
+// A JVM call that fails as the JVM does: null, with an error pending.
+template <class Make>
+auto fallible(FakeJni &f, bool fails, Make make) -> decltype(make()) {
+    checkNotPending(f);
+    if (fails) {
+        f.pendingException = 1;
+        return nullptr;
+    }
+    return make();
+}
+
 // Modified UTF-8 (and so CESU-8 and plain UTF-8) into UTF-16; the tests give
 // it valid input only.
 std::u16string fromUTF8(const std::string &text) {
@@ -91,13 +102,10 @@ FakeJni::FakeJni() {
     table_.ExceptionCheck = [](JNIEnv *env) -> jboolean { return self(env).pendingException ? JNI_TRUE : JNI_FALSE; };
     table_.GetStringUTFChars = [](JNIEnv *env, jstring s, jboolean *) -> const char * {
         FakeJni &f = self(env);
-        checkNotPending(f);
-        if (f.failStringChars) {
-            f.pendingException = 1;
-            return nullptr;
-        }
-        ++f.charsHeld;
-        return strdup(text(s).c_str());
+        return fallible(f, f.failStringChars, [&] {
+            ++f.charsHeld;
+            return strdup(text(s).c_str());
+        });
     };
     table_.ReleaseStringUTFChars = [](JNIEnv *env, jstring, const char *chars) {
         --self(env).charsHeld;
@@ -105,13 +113,10 @@ FakeJni::FakeJni() {
     };
     table_.GetByteArrayElements = [](JNIEnv *env, jbyteArray a, jboolean *) -> jbyte * {
         FakeJni &f = self(env);
-        checkNotPending(f);
-        if (f.failStringChars) {
-            f.pendingException = 1;
-            return nullptr;
-        }
-        ++f.charsHeld;
-        return reinterpret_cast<jbyte *>(strdup(text(a).c_str()));
+        return fallible(f, f.failStringChars, [&] {
+            ++f.charsHeld;
+            return reinterpret_cast<jbyte *>(strdup(text(a).c_str()));
+        });
     };
     table_.ReleaseByteArrayElements = [](JNIEnv *env, jbyteArray, jbyte *elements, jint) {
         --self(env).charsHeld;
@@ -119,24 +124,18 @@ FakeJni::FakeJni() {
     };
     table_.NewStringUTF = [](JNIEnv *env, const char *utf) -> jstring {
         FakeJni &f = self(env);
-        checkNotPending(f);
-        if (f.failNewString || f.newStringsLeft == 0) {
-            f.pendingException = 1;
-            return nullptr;
-        }
-        if (f.newStringsLeft > 0) --f.newStringsLeft;
-        f.made();
-        return f.string(std::string(utf));
+        return fallible(f, f.stringFails(), [&] {
+            f.made();
+            return f.string(std::string(utf));
+        });
     };
     table_.NewString = [](JNIEnv *env, const jchar *chars, jsize length) -> jstring {
         FakeJni &f = self(env);
-        checkNotPending(f);
-        if (f.failNewString) {
-            f.pendingException = 1;
-            return nullptr;
-        }
-        f.made();
-        return f.string(std::u16string(reinterpret_cast<const char16_t *>(chars), static_cast<std::size_t>(length)));
+        return fallible(f, f.stringFails(), [&] {
+            f.made();
+            return f.string(std::u16string(reinterpret_cast<const char16_t *>(chars),
+                                           static_cast<std::size_t>(length)));
+        });
     };
     table_.GetStringLength = [](JNIEnv *env, jstring s) -> jsize {
         checkNotPending(self(env));
@@ -149,14 +148,11 @@ FakeJni::FakeJni() {
     };
     table_.NewObjectArray = [](JNIEnv *env, jsize length, jclass, jobject initial) -> jobjectArray {
         FakeJni &f = self(env);
-        checkNotPending(f);
-        if (f.failNewArray) {
-            f.pendingException = 1;
-            return nullptr;
-        }
-        f.made();
-        f.arrays.emplace_back(static_cast<std::size_t>(length), initial ? text(initial) : "");
-        return reinterpret_cast<jobjectArray>(f.arrays.size());
+        return fallible(f, f.failNewArray, [&] {
+            f.made();
+            f.arrays.emplace_back(static_cast<std::size_t>(length), initial ? text(initial) : "");
+            return reinterpret_cast<jobjectArray>(f.arrays.size());
+        });
     };
     table_.SetObjectArrayElement = [](JNIEnv *env, jobjectArray array, jsize index, jobject value) {
         FakeJni &f = self(env);
@@ -166,6 +162,12 @@ FakeJni::FakeJni() {
     };
     table_.DeleteLocalRef = [](JNIEnv *env, jobject) { --self(env).localRefs; };
     env_.functions = &table_;
+}
+
+bool FakeJni::stringFails() {
+    if (failNewString || newStringsLeft == 0) return true;
+    if (newStringsLeft > 0) --newStringsLeft;
+    return false;
 }
 
 void FakeJni::made() {

@@ -31,7 +31,7 @@ public:
     std::set<std::string> missingClasses;  // FindClass fails for these
     bool failStringChars = false;          // GetStringUTFChars yields null
     bool failNewString = false;            // NewStringUTF yields null
-    int newStringsLeft = -1;               // NewStringUTF yields null after this many (-1: never)
+    int newStringsLeft = -1;               // new strings fail after this many (-1: never)
     bool failNewArray = false;             // NewObjectArray yields null
 
     std::vector<Thrown> thrown;
@@ -46,6 +46,7 @@ public:
 
 private:
     void made();
+    bool stringFails();
     JNINativeInterface_ table_{};
     JNIEnv env_{};
     std::deque<std::u16string> strings_;

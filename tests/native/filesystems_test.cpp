@@ -410,7 +410,8 @@ TEST_F(MountTable, MountPointsAreConvertedFromTheLocaleCodePageElseGivenAsTheySt
     faults::fail(faults::ICONV, EILSEQ);
     FakeJni unconverted;
     ASSERT_NE(nullptr, mountedFileSystems(unconverted));
-    EXPECT_EQ(std::vector<std::string>{"/mnt/caf\xE9"}, unconverted.arrays.at(0));
+    // The byte that is no UTF-8 comes through as its escape U+DCE9.
+    EXPECT_EQ(std::vector<std::string>{"/mnt/caf\xED\xB3\xA9"}, unconverted.arrays.at(0));
 }
 
 TEST_F(MountTable, MethodReturnsNullWithoutExceptionForNoEntries) {
