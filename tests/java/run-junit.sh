@@ -8,7 +8,8 @@ java=$1 classpath=$2 test_class=$3
 export LC_ALL=C.UTF-8
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-"$java" -Xcheck:jni -Dnativefile.jars="$classpath" \
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+"$java" -Xcheck:jni -Dnativefile.jars="$classpath" -Dnativefile.source="$source_dir" \
     -cp "$classpath:/usr/share/java/junit-platform-console-standalone.jar" \
     org.junit.platform.console.ConsoleLauncher \
     --disable-banner --disable-ansi-colors --fail-if-no-tests --details=tree \

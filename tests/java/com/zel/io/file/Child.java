@@ -160,12 +160,32 @@ final class Child {
             }
             StringBuilder cp = new StringBuilder();
             try (var jars = Files.list(sharedJars)) {
-                jars.sorted().forEach(j -> cp.append(cp.length() == 0 ? "" : ":").append(j));
+                jars.filter(j -> j.toString().endsWith(".jar"))
+                        .sorted()
+                        .forEach(j -> cp.append(cp.length() == 0 ? "" : ":").append(j));
             }
             return cp.toString();
         } catch (IOException e) {
             throw new UncheckedIOException(e);
         }
+    }
+
+    /**
+     * The launcher bin/nativefile, copied beside the shared copy of the jar, where every user can
+     * run it and where it finds the jar.
+     */
+    static synchronized Path launcher() {
+        classpath();
+        Path source = Path.of(System.getProperty("nativefile.source"), "bin", "nativefile");
+        Path copy = sharedJars.resolve(source.getFileName());
+        try {
+            Files.copy(source, copy, StandardCopyOption.REPLACE_EXISTING);
+            Files.setPosixFilePermissions(copy, PosixFilePermissions.fromString("rwxr-xr-x"));
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
+        }
+        copy.toFile().deleteOnExit();
+        return copy;
     }
 
     /** Lets every user search the directory and its parents up to the temp root. */

@@ -1,0 +1,44 @@
+package com.zel.io.file.cli;
+
+import com.zel.io.file.exception.ExtendedIOException;
+import java.io.PrintStream;
+import java.util.List;
+
+/** Where a command writes, and whether anything it worked on failed. */
+final class Console {
+    /** One command's work on one path. */
+    interface PathAction {
+        void apply(String path) throws ExtendedIOException;
+    }
+
+    final PrintStream out;
+    final PrintStream err;
+    private boolean failed;
+
+    Console(PrintStream out, PrintStream err) {
+        this.out = out;
+        this.err = err;
+    }
+
+    /** Reports one failure on standard error; the command goes on with what is left. */
+    void fail(String what, String message) {
+        err.println("nativefile: " + what + ": " + message);
+        failed = true;
+    }
+
+    /** Applies the action to each path in turn; a path that fails is reported and passed over. */
+    void forEach(List<String> paths, PathAction action) {
+        for (String path : paths) {
+            try {
+                action.apply(path);
+            } catch (ExtendedIOException e) {
+                fail(path, e.getMessage());
+            }
+        }
+    }
+
+    /** The exit status: 0 when everything succeeded, 1 when anything failed. */
+    int status() {
+        return failed ? 1 : 0;
+    }
+}
