@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Builds the library and its jar, then runs the demo on it with the debug log on.
+# Builds the library, its jar and the Javadoc, then runs the nativefile command
+# on this machine: a set-user-ID program and a sticky directory, which Java's
+# own API cannot show, and every mount point. Arguments, if any, are run as a
+# nativefile command line instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build -DNATIVEFILE_TESTS=OFF
 cmake --build build -j"$(nproc)"
-mkdir -p build/examples
-javac -d build/examples -cp build/nativefile.jar examples/Demo.java
-__JNI_NATIVEFILE_DEBUG= java -cp build/nativefile.jar:build/examples Demo "$@"
+if (($# > 0)); then
+    exec bin/nativefile "$@"
+fi
+echo
+echo '$ bin/nativefile stat /usr/bin/passwd /tmp'
+bin/nativefile stat /usr/bin/passwd /tmp
+echo
+echo '$ bin/nativefile mounts'
+bin/nativefile mounts
