@@ -92,7 +92,7 @@ final class Child {
     }
 
     /** Checked JNI's complaints: misuse "in native method", and warnings such as local refs. */
-    private static boolean reportsJniProblem(String output) {
+    static boolean reportsJniProblem(String output) {
         return output.contains("in native method") || output.contains("WARNING: JNI");
     }
 

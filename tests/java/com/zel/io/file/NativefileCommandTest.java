@@ -61,7 +61,7 @@ class NativefileCommandTest {
         Map<String, String> environment = launcherEnv();
         environment.putAll(env);
         Child.Result r = Child.run(command, environment);
-        assertFalse(r.out().contains("in native method") || r.err().contains("in native method"), r.toString());
+        assertFalse(Child.reportsJniProblem(r.out()) || Child.reportsJniProblem(r.err()), r.toString());
         return r;
     }
 
@@ -568,7 +568,7 @@ class NativefileCommandTest {
             command.addAll(List.of("sh", "-ec", nobody + script, "sh", Child.launcher().toString()));
             Child.Result r = Child.run(command, launcherEnv());
             assertEquals(0, r.status(), r.toString());
-            assertFalse(r.out().contains("in native method") || r.err().contains("in native method"), r.toString());
+            assertFalse(Child.reportsJniProblem(r.out()) || Child.reportsJniProblem(r.err()), r.toString());
             return sections(r.out());
         }
 
