@@ -39,18 +39,18 @@ final class OwnershipCommand extends Command {
     @Override
     int run(Options options, Console console) throws UsageException {
         List<String> operands = operands(options, 2, Integer.MAX_VALUE);
-        String spec = operands.get(0);
+        String ownerGroup = operands.get(0);
         String owner = null;
-        String group = spec;
+        String group = ownerGroup;
         if (ownerFirst) {
-            int colon = spec.indexOf(':');
-            owner = colon < 0 ? spec : spec.substring(0, colon);
-            group = colon < 0 ? null : spec.substring(colon + 1);
+            int colon = ownerGroup.indexOf(':');
+            owner = colon < 0 ? ownerGroup : ownerGroup.substring(0, colon);
+            group = colon < 0 ? null : ownerGroup.substring(colon + 1);
             owner = owner.isEmpty() && group != null ? null : owner;
         }
         // The library takes an empty text for id 0: never let one through.
         if ("".equals(owner) || "".equals(group)) {
-            throw usageError("invalid " + (ownerFirst ? "owner" : "group") + " '" + spec + "'");
+            throw usageError("invalid " + (ownerFirst ? "owner" : "group") + " '" + ownerGroup + "'");
         }
         String newOwner = owner;
         String newGroup = group;
