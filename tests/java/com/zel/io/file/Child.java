@@ -16,6 +16,7 @@ import java.util.List;
 import java.util.Map;
 import java.util.concurrent.CompletableFuture;
 import java.util.concurrent.TimeUnit;
+import java.util.function.Consumer;
 
 /** Child JVMs for the cases that need another user, mount namespace or environment. */
 final class Child {
@@ -76,6 +77,16 @@ final class Child {
             List<String> jvmOptions,
             String mainClass,
             String... args) {
+        Result result = run(javaCommand(prefix, jvmOptions, mainClass, args), env);
+        assertFalse(
+                reportsJniProblem(result.out()) || reportsJniProblem(result.err()),
+                "JNI problem in child: " + result);
+        return result;
+    }
+
+    /** The command that starts a class of the test jar in checked JNI mode behind the prefix. */
+    static List<String> javaCommand(
+            List<String> prefix, List<String> jvmOptions, String mainClass, String... args) {
         List<String> command = new ArrayList<>(prefix);
         command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
         command.add("-Xcheck:jni");
@@ -84,11 +95,7 @@ final class Child {
         command.add(classpath());
         command.add(mainClass);
         command.addAll(Arrays.asList(args));
-        Result result = run(command, env);
-        assertFalse(
-                reportsJniProblem(result.out()) || reportsJniProblem(result.err()),
-                "JNI problem in child: " + result);
-        return result;
+        return command;
     }
 
     /** Checked JNI's complaints: misuse "in native method", and warnings such as local refs. */
@@ -98,6 +105,15 @@ final class Child {
 
     /** Runs any command with this environment less the log switches, plus env (null removes). */
     static Result run(List<String> command, Map<String, String> env) {
+        return run(command, env, null);
+    }
+
+    /**
+     * As run(command, env), but when outLines is not null each line of standard output goes to it
+     * as it comes, and the result's out stays empty: for children that print more than memory
+     * should hold.
+     */
+    static Result run(List<String> command, Map<String, String> env, Consumer<String> outLines) {
         ProcessBuilder builder = new ProcessBuilder(command);
         Map<String, String> environment = builder.environment();
         environment.remove("__JNI_NATIVEFILE_DEBUG");
@@ -115,7 +131,7 @@ final class Child {
             process.getOutputStream().close();
             CompletableFuture<String> err =
                     CompletableFuture.supplyAsync(() -> read(process.getErrorStream()));
-            String out = read(process.getInputStream());
+            String out = outLines == null ? read(process.getInputStream()) : stream(process.getInputStream(), outLines);
             if (!process.waitFor(120, TimeUnit.SECONDS)) {
                 process.destroyForcibly();
                 throw new AssertionError("child did not end: " + command);
@@ -126,6 +142,15 @@ final class Child {
         } catch (InterruptedException e) {
             Thread.currentThread().interrupt();
             throw new AssertionError(e);
+        }
+    }
+
+    private static String stream(java.io.InputStream in, Consumer<String> lines) {
+        try (var reader = new java.io.BufferedReader(new java.io.InputStreamReader(in, StandardCharsets.UTF_8))) {
+            reader.lines().forEach(lines);
+            return "";
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
         }
     }
 
