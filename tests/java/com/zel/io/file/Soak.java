@@ -12,13 +12,12 @@ import java.util.List;
  * process's resident memory read after a warm-up and again at the end, each time after a full
  * collection.
  *
- * <p>Arguments: the number of calls and a directory to work in. The figures go to standard error
+ * <p>Arguments: the number of calls, the number of warm-up calls before the first reading, and a
+ * directory to work in. The figures go to standard error
  * (standard output is left to the library's log): "calls n", "seconds s", "rss-before-kib n",
  * "rss-after-kib n".
  */
 public final class Soak {
-    private static final int WARM_UP_CALLS = 100_000;
-
     private final String file;
     private final String link;
     private final String newLink;
@@ -36,8 +35,8 @@ public final class Soak {
 
     public static void main(String[] args) throws Exception {
         long total = Long.parseLong(args[0]);
-        Soak soak = new Soak(Path.of(args[1]));
-        soak.run(WARM_UP_CALLS);
+        Soak soak = new Soak(Path.of(args[2]));
+        soak.run(Long.parseLong(args[1]));
         long before = residentKib();
         long start = System.nanoTime();
         soak.calls = 0;
