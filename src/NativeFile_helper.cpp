@@ -39,7 +39,7 @@ constexpr std::array<KindRow, 8> kKinds{{
 }};
 
 const KindRow &kindRow(int kind) {
-    return kind >= NF_ACCESS_DENIED && kind <= NF_OUT_OF_MEMORY ? kKinds[kind] : kKinds[0];
+    return kind >= NF_ACCESS_DENIED && kind <= NF_OUT_OF_MEMORY ? kKinds[static_cast<std::size_t>(kind)] : kKinds[0];
 }
 
 // Room left in the message buffer for characters, its NUL excluded.
