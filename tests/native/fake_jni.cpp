@@ -13,6 +13,11 @@ void checkNotPending(FakeJni &f) {
     if (f.pendingException) ++f.jniCallsWhilePending;
 }
 
+bool stringFails(FakeJni &f) {
+    if (f.failNewString) return true;
+    return f.stringsBeforeFailure >= 0 && f.stringsBeforeFailure-- == 0;
+}
+
 // Modified UTF-8 (and so CESU-8 and plain UTF-8) into UTF-16; the tests give
 // it valid input only.
 std::u16string fromUTF8(const std::string &text) {
@@ -120,7 +125,7 @@ FakeJni::FakeJni() {
     table_.NewStringUTF = [](JNIEnv *env, const char *utf) -> jstring {
         FakeJni &f = self(env);
         checkNotPending(f);
-        if (f.failNewString) {
+        if (stringFails(f)) {
             f.pendingException = 1;
             return nullptr;
         }
@@ -130,7 +135,7 @@ FakeJni::FakeJni() {
     table_.NewString = [](JNIEnv *env, const jchar *chars, jsize length) -> jstring {
         FakeJni &f = self(env);
         checkNotPending(f);
-        if (f.failNewString) {
+        if (stringFails(f)) {
             f.pendingException = 1;
             return nullptr;
         }
@@ -161,7 +166,7 @@ FakeJni::FakeJni() {
         FakeJni &f = self(env);
         checkNotPending(f);
         f.arrays.at(reinterpret_cast<std::size_t>(array) - 1).at(static_cast<std::size_t>(index)) =
-            text(value);
+            value != nullptr ? text(value) : std::string();
     };
     table_.DeleteLocalRef = [](JNIEnv *env, jobject) { --self(env).localRefs; };
     env_.functions = &table_;

@@ -31,6 +31,7 @@ public:
     std::set<std::string> missingClasses;  // FindClass fails for these
     bool failStringChars = false;          // GetStringUTFChars yields null
     bool failNewString = false;            // NewStringUTF yields null
+    int stringsBeforeFailure = -1;         // strings made before one fails (-1: none fails)
     bool failNewArray = false;             // NewObjectArray yields null
 
     std::vector<Thrown> thrown;
