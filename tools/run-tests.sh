@@ -9,15 +9,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh test
 jobs=$(nproc)
+step() { echo "run-tests: ${SECONDS}s: $*"; }
 
+step "tests as shipped, and memcheck"
 cmake -S . -B build -DNATIVEFILE_TESTS=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs" --timeout 600)
 
+step "every test with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DNATIVEFILE_TESTS=ON -DNATIVEFILE_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 600)
 
+step "fuzzing"
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DNATIVEFILE_TESTS=OFF -DNATIVEFILE_FUZZ=ON
 cmake --build build-fuzz -j"$jobs"
 (cd build-fuzz && ctest --output-on-failure -j"$jobs" --timeout 600)
+step "done"
