@@ -39,7 +39,7 @@ constexpr std::array<KindRow, 8> kKinds{{
 }};
 
 const KindRow &kindRow(int kind) {
-    return kind >= NF_ACCESS_DENIED && kind <= NF_OUT_OF_MEMORY ? kKinds[kind] : kKinds[0];
+    return kind >= NF_ACCESS_DENIED && kind <= NF_OUT_OF_MEMORY ? kKinds[static_cast<std::size_t>(kind)] : kKinds[0];
 }
 
 // Room left in the message buffer for characters, its NUL excluded.
@@ -47,13 +47,22 @@ int roomLeft(const char *message) {
     return NF_PATH_LEN - static_cast<int>(std::strlen(message) + 1);
 }
 
-// Appends as much of text as fits and logs what room is left.
-int appendBounded(char *message, const char *text, const char *logFormat) {
-    std::strncat(message, text, static_cast<std::size_t>(roomLeft(message)));
-    message[NF_PATH_LEN - 1] = '\0';
+// Logs the room left after a step of composing the message.
+int logRoom(const char *message, const char *step) {
     const int room = roomLeft(message);
-    NativeFile_log(logFormat, NF_PATH_LEN, room);
+    NativeFile_log("Appended %s.  Total buffer space in exception message [%d].  Space remaining for "
+                   "storage: [%d]\n",
+                   step, NF_PATH_LEN, room);
     return room;
+}
+
+// Appends as much of text as fits and logs what room is left.
+int appendBounded(char *message, const char *text, const char *step) {
+    const std::size_t used = std::strlen(message);
+    const std::size_t count = strnlen(text, NF_PATH_LEN - 1 - used);
+    std::memcpy(message + used, text, count);
+    message[used + count] = '\0';
+    return logRoom(message, step);
 }
 
 // Both JVM calls that hand out a text's bytes share one shape: get, copy or
@@ -137,22 +146,10 @@ void NativeFile_ThrowException(JNIEnv *env, int kind, const char *detail, int er
 
     std::snprintf(message.data(), message.size(), "[ERRNO: %.3d] MSG: ", errnum);
     message.back() = '\0';
-    int room = roomLeft(message.data());
-    NativeFile_log("Appended errno value.  Total buffer space in exception message [%d].  Space "
-                   "remaining for storage: [%d]\n",
-                   NF_PATH_LEN, room);
-    if (room != 0)
-        room = appendBounded(message.data(), detailText.data(),
-                             "Appended NativeFile message.  Total buffer space in exception message "
-                             "[%d].  Space remaining for storage: [%d]\n");
-    if (room != 0)
-        room = appendBounded(message.data(), " : ",
-                             "Appended ':'.  Total buffer space in exception message [%d].  Space "
-                             "remaining for storage: [%d]\n");
-    if (room != 0)
-        appendBounded(message.data(), row.standardText,
-                      "Appended standard exception type message.  Total buffer space in exception "
-                      "message [%d].  Space remaining for storage: [%d]\n");
+    int room = logRoom(message.data(), "errno value");
+    if (room != 0) room = appendBounded(message.data(), detailText.data(), "NativeFile message");
+    if (room != 0) room = appendBounded(message.data(), " : ", "':'");
+    if (room != 0) appendBounded(message.data(), row.standardText, "standard exception type message");
     message.back() = '\0';
     NativeFile_log("Final exception message to be thrown: [%s]\n", message.data());
 

@@ -43,8 +43,8 @@ constexpr char kUnknown[] = "Unknown system error occured.";
 constexpr int kDone = 0;
 
 // One row of a classification table: the errnos it matches (unused slots 0),
-// the error kind and the detail text. A row without errnos matches every
-// value and ends its table.
+// the error kind and the detail text. Every table ends in a row without
+// errnos, which takes every value no other row lists.
 struct ErrorRow {
     std::array<int, 3> errnos;
     int kind;
@@ -53,11 +53,9 @@ struct ErrorRow {
 using Rows = std::span<const ErrorRow>;
 
 const ErrorRow &classify(Rows rows, int err) {
-    for (const ErrorRow &row : rows) {
-        if (row.errnos == std::array<int, 3>{}) return row;
+    for (const ErrorRow &row : rows.first(rows.size() - 1))
         for (int e : row.errnos)
             if (e != 0 && e == err) return row;
-    }
     return rows.back();
 }
 
@@ -345,8 +343,10 @@ bool groupNameOfId(Call &call, unsigned id, jstring &name) {
 // What tells owner from group, as data: the two sides of one family.
 struct Side {
     const char *nullDetail;
-    const char *alterLog;
-    const char *assignLog;
+    // Words of the log lines, which keep their formats literal.
+    const char *whoWord;   // "user" or "group"
+    const char *roleWord;  // "owner" or "group"
+    const char *idWord;    // "UID" or "GID"
     int invalidKind;
     const char *overflowDetail;
     const char *noNameDetail;
@@ -361,8 +361,9 @@ constexpr char kGroupNotFound[] =
 
 constexpr Side kOwnerSide{
     "filename or username passed in was NULL.",
-    "Altering file ownership for file: [%s] to user: [%s]\n",
-    "Assigning file: [%s] owner to be UID: [%d]\n",
+    "user",
+    "owner",
+    "UID",
     NF_INVALID_USER,
     "Problems retrieving UID information.  The string was an invalid UID, and it couldn't be "
     "mapped to a username either.",
@@ -374,8 +375,9 @@ constexpr Side kOwnerSide{
 
 constexpr Side kGroupSide{
     "filename or groupname passed in was NULL.",
-    "Altering file ownership for file: [%s] to group: [%s]\n",
-    "Assigning file: [%s] group to be GID: [%d]\n",
+    "group",
+    "group",
+    "GID",
     NF_INVALID_GROUP,
     kGroupNotFound,
     kGroupNotFound,
@@ -427,7 +429,8 @@ void changeOwnership(JNIEnv *env, const char *name, jstring path, jstring who, c
     // A user or group string that cannot be named natively is a name that no
     // database lists; that shows only after the file has been examined.
     const bool whoFits = call.text(who, whoNative) == 0;
-    NativeFile_log(side.alterLog, native.data(), whoNative.data());
+    NativeFile_log("Altering file ownership for file: [%s] to %s: [%s]\n", native.data(), side.whoWord,
+                   whoNative.data());
     if (!call.lstat(native, record)) return;
 
     unsigned id = 0;
@@ -447,7 +450,8 @@ void changeOwnership(JNIEnv *env, const char *name, jstring path, jstring who, c
         call.fail(side.invalidKind, side.noNameDetail, 0);
         return;
     }
-    NativeFile_log(side.assignLog, native.data(), static_cast<int>(id));
+    NativeFile_log("Assigning file: [%s] %s to be %s: [%d]\n", native.data(), side.roleWord, side.idWord,
+                   static_cast<int>(id));
     const uid_t owner = side.owner ? id : record.st_uid;
     const gid_t group = side.owner ? record.st_gid : id;
     call.check(retryOnEintr([&] { return ::lchown(native.data(), owner, group); }), kLchownRows);
@@ -462,7 +466,8 @@ struct MountList {
 
 using SpaceHelper = long long (*)(const char *, int *, int *);
 
-jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *logFormat,
+// measure is "Free" or "Total", a word of the log line.
+jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *measure,
                    SpaceHelper helper) {
     Call call(env, name);
     NativePath native;
@@ -473,7 +478,8 @@ jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *logF
     if (err != 0) {
         error = nf::statvfsErrorCode(err);
     } else {
-        NativeFile_log(logFormat, native.data());
+        NativeFile_log("%s disk space query being made using base file path: [%s]\n", measure,
+                       native.data());
         bytes = helper(native.data(), &error, &err);
     }
     if (error != 0) {
@@ -619,13 +625,9 @@ NATIVE(jobjectArray, getMountedFileSystems) {
 }
 
 NATIVE(jlong, getFreeSpace, jstring path) {
-    return measureSpace(env, __func__, path,
-                        "Free disk space query being made using base file path: [%s]\n",
-                        UnixNativeFile_getFreeSpace);
+    return measureSpace(env, __func__, path, "Free", UnixNativeFile_getFreeSpace);
 }
 
 NATIVE(jlong, getFileSystemSize, jstring path) {
-    return measureSpace(env, __func__, path,
-                        "Total disk space query being made using base file path: [%s]\n",
-                        UnixNativeFile_getFileSystemSize);
+    return measureSpace(env, __func__, path, "Total", UnixNativeFile_getFileSystemSize);
 }

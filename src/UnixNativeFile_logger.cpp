@@ -18,7 +18,7 @@ pthread_mutex_t __nativefile_dbg_mutex = PTHREAD_MUTEX_INITIALIZER;
 constexpr std::size_t kLogBufferSize = 4096;
 
 // One printf per line, so that lines of concurrent threads never interleave.
-void printLine(const char *format, va_list args) {
+__attribute__((format(printf, 1, 0))) void printLine(const char *format, va_list args) {
     std::array<char, kLogBufferSize> message;
     std::vsnprintf(message.data(), message.size() - 1, format, args);
     char *tid = NativeFile_get_thread_idstring();

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building (and, with "test", testing)
-# needs. Installs nothing that is there already; root is needed only when
-# something is missing.
+# Installs the Debian packages that building needs, and with "test" what
+# the tests need (memcheck, clang and its sanitizer and fuzzer runtimes), with
+# "coverage" what tools/coverage.sh needs. Installs nothing that is there
+# already; root is needed only when something is missing.
 set -euo pipefail
 
 packages=(g++ cmake make openjdk-17-jdk-headless)
-if [[ "${1:-}" == test ]]; then
-    packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs valgrind)
-fi
+case "${1:-}" in
+test) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs valgrind clang libclang-rt-14-dev) ;;
+coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs valgrind gcovr) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -158,7 +158,7 @@ FakeJni::FakeJni() {
         FakeJni &f = self(env);
         checkNotPending(f);
         f.arrays.at(reinterpret_cast<std::size_t>(array) - 1).at(static_cast<std::size_t>(index)) =
-            text(value);
+            value != nullptr ? text(value) : std::string();
     };
     table_.DeleteLocalRef = [](JNIEnv *env, jobject) { --self(env).localRefs; };
     env_.functions = &table_;

@@ -31,6 +31,7 @@ enum Call {
     SETMNTENT,
     ICONV_OPEN,
     ICONV,
+    NEW_ARRAY,  // operator new[] (std::nothrow): fails by returning null
     CALL_COUNT
 };
 

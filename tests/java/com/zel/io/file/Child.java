@@ -17,12 +17,19 @@ import java.util.Map;
 import java.util.concurrent.CompletableFuture;
 import java.util.concurrent.TimeUnit;
 import java.util.function.Consumer;
+import java.util.regex.Pattern;
 
 /** Child JVMs for the cases that need another user, mount namespace or environment. */
 final class Child {
     /** Prefix that runs a command as the unprivileged user nobody, without groups. */
     static final List<String> AS_NOBODY =
             List.of("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups");
+
+    /** Every text that checked JNI prints about a misuse (HotSpot's wording), on either stream. */
+    static final Pattern JNI_PROBLEM =
+            Pattern.compile(
+                    "in native method|WARNING: JNI|JNI local refs: \\d+, exceeds capacity"
+                            + "|Warning: Calling other JNI functions|Warning: [A-Z0-9]+ handler modified");
 
     private static Path sharedJars;
 
@@ -100,7 +107,7 @@ final class Child {
 
     /** Checked JNI's complaints: misuse "in native method", and warnings such as local refs. */
     static boolean reportsJniProblem(String output) {
-        return output.contains("in native method") || output.contains("WARNING: JNI");
+        return JNI_PROBLEM.matcher(output).find();
     }
 
     /** Runs any command with this environment less the log switches, plus env (null removes). */
