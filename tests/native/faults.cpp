@@ -8,7 +8,6 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <mntent.h>
-#include <new>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,13 +135,6 @@ extern "C" void *__real_malloc(size_t size);
 extern "C" void *__wrap_malloc(size_t size) {
     int err = 0;
     return take(faults::MALLOC, err) ? nullptr : __real_malloc(size);
-}
-
-// operator new[](std::size_t, const std::nothrow_t &), by its linker name.
-extern "C" void *__real__ZnamRKSt9nothrow_t(size_t size, const std::nothrow_t &tag);
-extern "C" void *__wrap__ZnamRKSt9nothrow_t(size_t size, const std::nothrow_t &tag) {
-    int err = 0;
-    return take(faults::NEW_ARRAY, err) ? nullptr : __real__ZnamRKSt9nothrow_t(size, tag);
 }
 
 extern "C" void *__real_calloc(size_t count, size_t size);

@@ -31,7 +31,6 @@ enum Call {
     SETMNTENT,
     ICONV_OPEN,
     ICONV,
-    NEW_ARRAY,  // operator new[] (std::nothrow): fails by returning null
     CALL_COUNT
 };
 

@@ -147,7 +147,9 @@ TEST_F(ModeBits, SetterRetriesLstatAndTheModeChangeWhileInterrupted) {
     expectNoException(jni);
     EXPECT_EQ(1001, faults::calls(faults::LSTAT));
     EXPECT_EQ(1001, faults::calls(faults::FCHMODAT2));
-    EXPECT_EQ(0, faults::calls(faults::FCHMODAT));
+    // Where the kernel lacks the call (or valgrind does not know it), the
+    // last try falls back once.
+    EXPECT_LE(faults::calls(faults::FCHMODAT), 1);
     EXPECT_EQ(0655u, modeOf(path));
 }
 
