@@ -6,6 +6,7 @@ import java.io.IOException;
 import java.io.UncheckedIOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.attribute.PosixFilePermissions;
@@ -17,6 +18,7 @@ import java.util.Map;
 import java.util.concurrent.CompletableFuture;
 import java.util.concurrent.TimeUnit;
 import java.util.function.Consumer;
+import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
 /** Child JVMs for the cases that need another user, mount namespace or environment. */
@@ -248,5 +250,35 @@ final class Child {
             env.put(keyValues[i], keyValues[i + 1]);
         }
         return env;
+    }
+
+    /** The mode of the path itself with its special bits, read without this library. */
+    static int modeOf(Path path) {
+        try {
+            return (Integer) Files.getAttribute(path, "unix:mode", LinkOption.NOFOLLOW_LINKS) & 07777;
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
+        }
+    }
+
+    private static final Pattern MOUNT_ESCAPE = Pattern.compile("\\\\([0-7]{3})");
+
+    /** A mount point field of the kernel's table, its octal escapes (blanks and the like) undone. */
+    static String unescapeMountPoint(String field) {
+        Matcher m = MOUNT_ESCAPE.matcher(field);
+        var bytes = new java.io.ByteArrayOutputStream();
+        int at = 0;
+        while (m.find()) {
+            bytes.writeBytes(field.substring(at, m.start()).getBytes(StandardCharsets.UTF_8));
+            bytes.write(Integer.parseInt(m.group(1), 8));
+            at = m.end();
+        }
+        bytes.writeBytes(field.substring(at).getBytes(StandardCharsets.UTF_8));
+        return bytes.toString(StandardCharsets.UTF_8);
+    }
+
+    /** The mount points of a /proc/self/mounts text, in table order. */
+    static List<String> mountPoints(String table) {
+        return table.lines().map(line -> unescapeMountPoint(line.split(" ")[1])).toList();
     }
 }

@@ -54,20 +54,43 @@ public final class Probe {
             System.out.println("OK " + self.getFileName());
             return;
         }
-        Method method = find(name, call.size() - 1);
+        Object result;
+        try {
+            result = invoke(call);
+        } catch (ExtendedIOException e) {
+            System.out.println("EX " + e.getClass().getSimpleName() + " " + escape(e.getMessage()));
+            return;
+        }
+        print(result);
+    }
+
+    /** Calls a method by its name and its arguments as the command line gives them. */
+    static Object invoke(List<String> call) throws Exception {
+        Method method = find(call.get(0), call.size() - 1);
         Class<?>[] types = method.getParameterTypes();
         Object[] values = new Object[types.length];
         for (int i = 0; i < types.length; i++) {
             values[i] = convert(call.get(i + 1), types[i]);
         }
         try {
-            print(method.invoke(null, values));
+            return method.invoke(null, values);
         } catch (InvocationTargetException e) {
-            Throwable cause = e.getCause();
-            if (!(cause instanceof ExtendedIOException)) {
-                throw e;
+            if (e.getCause() instanceof Exception cause) {
+                throw cause;
             }
-            System.out.println("EX " + cause.getClass().getSimpleName() + " " + escape(cause.getMessage()));
+            throw e;
+        }
+    }
+
+    /** One call in this JVM, with the result line a child would print (arrays as "OK [n]"). */
+    static String line(String... call) {
+        try {
+            Object result = invoke(List.of(call));
+            return "OK " + (result instanceof String[] a ? "[" + a.length + "]" : result);
+        } catch (ExtendedIOException e) {
+            return "EX " + e.getClass().getSimpleName() + " " + e.getMessage();
+        } catch (Exception e) {
+            throw new AssertionError(String.join(" ", call), e);
         }
     }
 
