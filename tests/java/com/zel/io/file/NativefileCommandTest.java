@@ -503,17 +503,6 @@ class NativefileCommandTest {
     @Nested
     class Space {
         private static final Pattern SECTION = Pattern.compile("(?m)^@@ (\\S+)\\n");
-        private static final Pattern ESCAPE = Pattern.compile("\\\\([0-7]{3})");
-
-        /** The mount points of /proc/self/mounts text, with the kernel's octal escapes undone. */
-        private List<String> mountPoints(String table) {
-            List<String> points = new ArrayList<>();
-            for (String line : table.lines().toList()) {
-                Matcher escape = ESCAPE.matcher(line.split(" ")[1]);
-                points.add(escape.replaceAll(m -> Character.toString(Integer.parseInt(m.group(1), 8))));
-            }
-            return points;
-        }
 
         /** Splits a script's output at its "@@ name" lines. */
         private Map<String, String> sections(String out) {
@@ -535,7 +524,7 @@ class NativefileCommandTest {
         @Test
         void mountsListsTheKernelsTableInItsOrder() throws Exception {
             Child.Result r = nativefile("mounts", "--json");
-            List<String> table = mountPoints(Files.readString(Path.of("/proc/self/mounts")));
+            List<String> table = Child.mountPoints(Files.readString(Path.of("/proc/self/mounts")));
             assertSuccess(r);
             List<String> listed = MiniJson.parseObjects(r.out()).stream().map(o -> (String) o.get("mountPoint")).toList();
             assertEquals(table, listed);
@@ -582,7 +571,7 @@ class NativefileCommandTest {
                                     + "echo '@@ table'; cat /proc/self/mounts\n"
                                     + "echo '@@ df'; df -B1 --output=size,avail,pcent small | tail -1\n"
                                     + "echo '@@ dfh'; df -h --output=size,avail,pcent small | tail -1\n");
-            List<String> table = mountPoints(out.get("table"));
+            List<String> table = Child.mountPoints(out.get("table"));
             Map<String, Map<String, Object>> byPoint = new HashMap<>();
             List<String> listed = new ArrayList<>();
             for (Map<String, Object> o : MiniJson.parseObjects(out.get("json"))) {

@@ -25,8 +25,6 @@ import java.util.Set;
 import java.util.concurrent.ConcurrentLinkedQueue;
 import java.util.concurrent.TimeUnit;
 import java.util.concurrent.atomic.AtomicLong;
-import java.util.regex.Matcher;
-import java.util.regex.Pattern;
 
 /**
  * Entry point of the stress child JVM. Threads call the native methods for a bounded time, each on
@@ -57,7 +55,6 @@ public final class Stress {
         Integer.MIN_VALUE, Integer.MIN_VALUE + 1, -9, -8, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16,
         0x7ff3, Integer.MAX_VALUE - 1, Integer.MAX_VALUE
     };
-    private static final Pattern MOUNT_ESCAPE = Pattern.compile("\\\\([0-7]{3})");
 
     /** The native methods, in the order of the class's declarations. */
     enum Method {
@@ -75,6 +72,11 @@ public final class Stress {
     @FunctionalInterface
     interface NativeCall {
         Object call() throws ExtendedIOException;
+    }
+
+    @FunctionalInterface
+    interface VoidCall {
+        void call() throws ExtendedIOException;
     }
 
     /** What one call gave: a value (null for void methods) or the exception it raised. */
@@ -191,7 +193,7 @@ public final class Stress {
         }
         stableMounts = new ArrayList<>();
         for (String line : Files.readAllLines(Path.of("/proc/self/mounts"), StandardCharsets.UTF_8)) {
-            String point = unescapeMountPoint(line.split(" ")[1]);
+            String point = Child.unescapeMountPoint(line.split(" ")[1]);
             if (!point.startsWith(churnPrefix)) {
                 stableMounts.add(point);
             }
@@ -207,20 +209,6 @@ public final class Stress {
         flip = shared.resolve("flip");
         baseSize = Files.getFileStore(sharedFile).getTotalSpace();
         deadline = System.nanoTime() + (long) (seconds * 1e9);
-    }
-
-    /** A mount point as the kernel's table writes it, with its blanks and the like escaped. */
-    private static String unescapeMountPoint(String field) {
-        Matcher m = MOUNT_ESCAPE.matcher(field);
-        var bytes = new java.io.ByteArrayOutputStream();
-        int at = 0;
-        while (m.find()) {
-            bytes.writeBytes(field.substring(at, m.start()).getBytes(StandardCharsets.UTF_8));
-            bytes.write(Integer.parseInt(m.group(1), 8));
-            at = m.end();
-        }
-        bytes.writeBytes(field.substring(at).getBytes(StandardCharsets.UTF_8));
-        return bytes.toString(StandardCharsets.UTF_8);
     }
 
     public static void main(String[] args) throws Exception {
@@ -291,10 +279,6 @@ public final class Stress {
         }
     }
 
-    private static int mode(Path path) throws IOException {
-        return (Integer) Files.getAttribute(path, "unix:mode", NOFOLLOW) & 07777;
-    }
-
     private static int attribute(Path path, String name) throws IOException {
         return (Integer) Files.getAttribute(path, "unix:" + name, NOFOLLOW);
     }
@@ -342,6 +326,13 @@ public final class Stress {
             } while (System.nanoTime() < deadline);
         }
 
+        private Outcome run(VoidCall call) {
+            return invoke(() -> {
+                call.call();
+                return null;
+            });
+        }
+
         private Outcome invoke(NativeCall call) {
             calls[current.ordinal()]++;
             try {
@@ -367,7 +358,7 @@ public final class Stress {
 
         /** The own file as java.nio sees it must be as this thread left it. */
         private void verifyFile() throws IOException {
-            int seen = mode(file);
+            int seen = Child.modeOf(file);
             int seenUid = attribute(file, "uid");
             int seenGid = attribute(file, "gid");
             if (seen != mode || seenUid != uid || seenGid != gid) {
@@ -383,7 +374,7 @@ public final class Stress {
          * bits of a regular file; nothing else of the mode may move, and no bit may appear.
          */
         private void verifyFileAfterChown() throws IOException {
-            int seen = mode(file);
+            int seen = Child.modeOf(file);
             if ((seen & 01777) != (mode & 01777) || (seen & ~mode) != 0) {
                 fail(current, String.format("own file mode %o after owner change, was %o", seen, mode));
             }
@@ -459,24 +450,15 @@ public final class Stress {
             int[] triples = {triple(), triple(), triple()};
             if (onShared) {
                 Path target = sharedTarget();
-                Outcome o = invoke(() -> {
-                    set.apply(target.toString(), triples);
-                    return null;
-                });
+                Outcome o = run(() -> set.apply(target.toString(), triples));
                 expect(o.ok() || ((target == churn || target == flip) && o.notFound()), target.toString(), o);
                 return;
             }
             if (random.nextInt(4) == 0) {
-                Outcome o = invoke(() -> {
-                    set.apply(link.toString(), triples);
-                    return null;
-                });
+                Outcome o = run(() -> set.apply(link.toString(), triples));
                 expect(linkText != null ? o.ok() : o.notFound(), "own link", o);
             } else {
-                Outcome o = invoke(() -> {
-                    set.apply(file.toString(), triples);
-                    return null;
-                });
+                Outcome o = run(() -> set.apply(file.toString(), triples));
                 expect(o.ok(), "own file", o);
                 if (shift >= 0) {
                     mode = (mode & ~(7 << shift)) | ((triples[0] & 7) << shift);
@@ -519,10 +501,7 @@ public final class Stress {
         private void setBit(boolean onShared, int bit, PathSet<Boolean> set) throws IOException {
             boolean flag = random.nextBoolean();
             Path target = onShared ? sharedTarget() : random.nextInt(4) == 0 ? link : file;
-            Outcome o = invoke(() -> {
-                set.apply(target.toString(), flag);
-                return null;
-            });
+            Outcome o = run(() -> set.apply(target.toString(), flag));
             if (target == file) {
                 expect(o.ok(), "own file", o);
                 mode = flag ? mode | bit : mode & ~bit;
@@ -566,20 +545,14 @@ public final class Stress {
             if (onShared) {
                 Path target = sharedTarget();
                 String who = pick(candidates.validList());
-                Outcome o = invoke(() -> {
-                    set.apply(target.toString(), who);
-                    return null;
-                });
+                Outcome o = run(() -> set.apply(target.toString(), who));
                 expect(o.ok() || ((target == churn || target == flip) && o.notFound()), target + " to " + who, o);
                 return;
             }
             boolean refused = random.nextInt(8) == 0;
             String who = refused ? pick(candidates.invalid()) : pick(candidates.validList());
             boolean onLink = !refused && random.nextInt(4) == 0;
-            Outcome o = invoke(() -> {
-                set.apply((onLink ? link : file).toString(), who);
-                return null;
-            });
+            Outcome o = run(() -> set.apply((onLink ? link : file).toString(), who));
             if (refused) {
                 Class<?> kind = owner ? InvalidUserException.class : InvalidGroupException.class;
                 expect(kind.isInstance(o.error()) && o.error().getErrno() == 0, "own file to " + who, o);
@@ -656,18 +629,12 @@ public final class Stress {
                 boolean toChurn = random.nextBoolean();
                 Path target = toChurn ? churn : flip;
                 String text = toChurn ? pick(CHURN_TEXTS) : SHARED_LINK_TEXT;
-                Outcome o = invoke(() -> {
-                    UnixNativeFile.createSymLink(target.toString(), text);
-                    return null;
-                });
+                Outcome o = run(() -> UnixNativeFile.createSymLink(target.toString(), text));
                 expect(o.ok(), target.toString(), o);
                 return;
             }
             String text = pick(LINK_TEXTS);
-            Outcome o = invoke(() -> {
-                UnixNativeFile.createSymLink(link.toString(), text);
-                return null;
-            });
+            Outcome o = run(() -> UnixNativeFile.createSymLink(link.toString(), text));
             expect(o.ok(), "own link", o);
             if (linkText == null) {
                 linkText = text;
@@ -681,10 +648,7 @@ public final class Stress {
         private void symlinkDelete(boolean onShared) throws IOException {
             if (onShared) {
                 Path target = random.nextBoolean() ? churn : flip;
-                Outcome o = invoke(() -> {
-                    UnixNativeFile.symlinkDelete(target.toString());
-                    return null;
-                });
+                Outcome o = run(() -> UnixNativeFile.symlinkDelete(target.toString()));
                 expect(o.ok() || o.notFound(), target.toString(), o);
                 if (target == flip && random.nextBoolean()) {
                     try {
@@ -695,10 +659,7 @@ public final class Stress {
                 }
                 return;
             }
-            Outcome o = invoke(() -> {
-                UnixNativeFile.symlinkDelete(link.toString());
-                return null;
-            });
+            Outcome o = run(() -> UnixNativeFile.symlinkDelete(link.toString()));
             if (linkText != null) {
                 expect(o.ok(), "own link", o);
             } else {
