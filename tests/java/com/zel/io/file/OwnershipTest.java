@@ -2,28 +2,23 @@ package com.zel.io.file;
 
 import static java.nio.file.LinkOption.NOFOLLOW_LINKS;
 import static org.junit.jupiter.api.Assertions.assertEquals;
-import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
-import com.zel.io.file.exception.ExtendedIOException;
-import com.zel.io.file.exception.FileNotFoundException;
 import java.io.ByteArrayOutputStream;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.attribute.PosixFilePermissions;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 import java.util.StringJoiner;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.BeforeEach;
-import org.junit.jupiter.api.Nested;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
-import org.junit.jupiter.params.ParameterizedTest;
-import org.junit.jupiter.params.provider.CsvSource;
 
 /** Owner and group of files, read and changed through the library in real JVMs. */
 class OwnershipTest {
@@ -42,7 +37,8 @@ class OwnershipTest {
     private static final String QUERY_DENIED =
             "EX AccessDeniedException [ERRNO: 013] MSG: Could not query file for information.  Permission denied."
                     + DENIED_SUFFIX;
-    private static final String OK = "OK null";
+    private static final String INVALID =
+            "EX ExtendedIOException [ERRNO: 022] MSG: Unknown system error occured. : An unknown File IO error has occurred.  Please consult up the ERRNO value for your OS.";
 
     /** The line of a refused lchown. */
     private static String changeDenied(int errno) {
@@ -128,17 +124,16 @@ class OwnershipTest {
         return r.lines();
     }
 
-    /** The owner and group of a path itself, as the kernel reports them. */
-    private static List<Integer> ids(Path path) throws IOException {
-        return List.of(
-                (Integer) Files.getAttribute(path, "unix:uid", NOFOLLOW_LINKS),
-                (Integer) Files.getAttribute(path, "unix:gid", NOFOLLOW_LINKS));
+    /** The owner and group of a path itself, as the kernel reports them: "uid:gid". */
+    private static String ids(Path path) throws IOException {
+        return Files.getAttribute(path, "unix:uid", NOFOLLOW_LINKS) + ":" + Files.getAttribute(path, "unix:gid", NOFOLLOW_LINKS);
     }
 
-    private static Path file(Path dir, String name, int uid, int gid) throws IOException {
+    private static Path file(Path dir, String name, String ids) throws IOException {
         Path file = Files.createFile(dir.resolve(name));
-        Files.setAttribute(file, "unix:uid", uid);
-        Files.setAttribute(file, "unix:gid", gid);
+        String[] id = ids.split(":");
+        Files.setAttribute(file, "unix:uid", Integer.parseInt(id[0]));
+        Files.setAttribute(file, "unix:gid", Integer.parseInt(id[1]));
         return file;
     }
 
@@ -154,264 +149,134 @@ class OwnershipTest {
         return false;
     }
 
-    @Nested
-    class Arguments {
-        @ParameterizedTest
-        @CsvSource({
-            "setFileOwner, user, filename or username passed in was NULL.",
-            "setFileOwner, path, filename or username passed in was NULL.",
-            "setFileGroup, group, filename or groupname passed in was NULL.",
-            "setFileGroup, path, filename or groupname passed in was NULL."
-        })
-        void nullStringComesBeforeAMissingFile(String method, String nullOne, String detail, @TempDir Path dir) {
-            String missing = dir.resolve("missing").toString();
-            String path = nullOne.equals("path") ? null : missing;
-            String who = nullOne.equals("path") ? "nosuchname" : null;
-            ExtendedIOException e =
-                    assertThrows(
-                            ExtendedIOException.class,
-                            () -> {
-                                if (method.equals("setFileOwner")) {
-                                    UnixNativeFile.setFileOwner(path, who);
-                                } else {
-                                    UnixNativeFile.setFileGroup(path, who);
-                                }
-                            });
-            assertEquals(ExtendedIOException.class, e.getClass());
-            assertEquals(
-                    "[ERRNO: 000] MSG: "
-                            + detail
-                            + " : An unknown File IO error has occurred.  Please consult up the ERRNO value for your OS.",
-                    e.getMessage());
-        }
+    /**
+     * Against the test database, one fresh file per row: its ids before, the call and its
+     * argument, the line the call prints and the ids after (blank: unchanged).
+     */
+    private static final String TABLE = """
+            0:0         | setFileOwner | tester      | OK            | 4100:0
+            0:0         | setFileGroup | testers     | OK            | 0:4100
+            4123:4296   | setFileOwner | 4100        | OK            | 4100:4296
+            4123:4296   | setFileGroup | 4100        | OK            | 4123:4100
+            4100:4100   | setFileOwner | 123         | OK            | 123:4100
+            4100:4100   | setFileGroup | 123         | OK            | 4100:123
+            4100:4100   | setFileOwner |             | OK            | 0:4100
+            4100:4100   | setFileGroup |             | OK            | 4100:0
+            4100:4100   | setFileOwner | 010         | OK            | 10:4100
+            4100:4100   | setFileGroup | 010         | OK            | 4100:10
+            0:0         | setFileOwner | 4294967296  | OK            | 4296:0
+            0:0         | setFileGroup | 4294967296  | OK            | 0:4296
+            0:0         | setFileOwner | 54321       | OK            | 54321:0
+            0:0         | setFileGroup | 54321       | OK            | 0:54321
+            0:0         | setFileGroup | crowd       | OK            | 0:4500
+            0:0         | setFileOwner | jürgen      | OK            | 4200:0
+            0:0         | setFileGroup | jürgen      | OK            | 0:4200
+            0:0         | setFileOwner | 2147483647  | MAX uid_map   | MAX:0
+            0:0         | setFileGroup | 2147483647  | MAX gid_map   | 0:MAX
+            4100:4100   | setFileOwner | 2147483648  | BAD_UID       |
+            4100:4100   | setFileGroup | 2147483648  | BAD_GID       |
+            4100:4100   | setFileOwner | -1          | NO_USER       |
+            4100:4100   | setFileOwner | +5          | NO_USER       |
+            4100:4100   | setFileOwner | nosuchuser  | NO_USER       |
+            4100:4100   | setFileGroup | -1          | BAD_GID       |
+            4100:4100   | setFileGroup | +5          | BAD_GID       |
+            4100:4100   | setFileGroup | nosuchgroup | BAD_GID       |
+            4100:4100   | getFileOwner |             | OK tester     |
+            4100:4100   | getFileGroup |             | OK testers    |
+            54321:54321 | getFileOwner |             | OK 54321      |
+            -2:-2       | getFileGroup |             | OK -2         |
+            0:4500      | getFileGroup |             | OK crowd      |
+            4200:4200   | getFileOwner |             | OK jürgen     |
+            4200:4200   | getFileGroup |             | OK jürgen     |
+            """;
 
-        @Test
-        void missingFileComesBeforeAMissingUserOrGroup(@TempDir Path dir) throws IOException {
-            Path file = Files.createFile(dir.resolve("file"));
-            FileNotFoundException owner =
-                    assertThrows(
-                            FileNotFoundException.class,
-                            () -> UnixNativeFile.setFileOwner(dir.resolve("missing").toString(), "no such user"));
-            assertEquals(
-                    "[ERRNO: 002] MSG: File does not exist on system or the file name was too long. : The file referenced by this object does not appear to reside on disk.",
-                    owner.getMessage());
-            FileNotFoundException group =
-                    assertThrows(
-                            FileNotFoundException.class,
-                            () -> UnixNativeFile.setFileGroup(file + "/below", "no such group"));
-            assertEquals(20, group.getErrno());
+    @Test
+    void namesAndIdsAgainstTheTestDatabase(@TempDir Path dir) throws IOException {
+        assumeTrue(Child.isRoot(), "needs root to bind-mount a user database and give files away");
+        Map<String, String> tokens = Map.of("OK", "OK null", "BAD_UID", BAD_UID, "BAD_GID", BAD_GID, "NO_USER", NO_USER);
+        List<String> calls = new ArrayList<>();
+        List<String> expected = new ArrayList<>();
+        List<String[]> rows = TABLE.lines().map(l -> l.split("\\|", -1)).toList();
+        for (int i = 0; i < rows.size(); i++) {
+            String[] row = rows.get(i);
+            Path file = file(dir, "f" + i, row[0].trim());
+            calls.addAll(List.of("--", row[1].trim(), file.toString()));
+            if (row[1].trim().startsWith("set")) {
+                calls.add(row[2].trim());
+            }
+            String result = row[3].trim();
+            boolean maxMapped = result.startsWith("MAX") && mapped(result.substring(4), Integer.MAX_VALUE);
+            expected.add(result.startsWith("MAX") ? (maxMapped ? "OK null" : INVALID) : tokens.getOrDefault(result, result));
         }
+        List<String> lines = withTestDatabase(calls.subList(1, calls.size()).toArray(String[]::new));
+        List<String> after = new ArrayList<>();
+        List<String> expectedAfter = new ArrayList<>();
+        for (int i = 0; i < rows.size(); i++) {
+            String[] row = rows.get(i);
+            after.add(ids(dir.resolve("f" + i)));
+            String ids = row[4].trim().isEmpty() ? row[0].trim() : row[4].trim();
+            boolean maxMapped = row[3].trim().startsWith("MAX") && mapped(row[3].trim().substring(4), Integer.MAX_VALUE);
+            expectedAfter.add(ids.replace("MAX", maxMapped ? "2147483647" : "0"));
+        }
+        assertEquals(expected, lines);
+        assertEquals(expectedAfter, after);
     }
 
-    @Nested
-    class AsRootWithTestDatabase {
-        @BeforeEach
-        void needsRoot() {
-            assumeTrue(Child.isRoot(), "needs root to bind-mount a user database and give files away");
-        }
-
-        @Test
-        void namesAndIdsBothChangeTheFile(@TempDir Path dir) throws IOException {
-            Path byName = file(dir, "byName", 0, 0);
-            Path byId = file(dir, "byId", 0, 0);
-            assertEquals(
-                    List.of(OK, OK, "OK tester", "OK testers", OK, OK),
-                    withTestDatabase(
-                            "setFileOwner", byName.toString(), "tester",
-                            "--", "setFileGroup", byName.toString(), "testers",
-                            "--", "getFileOwner", byName.toString(),
-                            "--", "getFileGroup", byName.toString(),
-                            "--", "setFileOwner", byId.toString(), "4100",
-                            "--", "setFileGroup", byId.toString(), "4100"));
-            assertEquals(List.of(4100, 4100), ids(byName));
-            assertEquals(List.of(4100, 4100), ids(byId));
-        }
-
-        @Test
-        void digitStringsAreIdsEvenWhereANameIsMadeOfThem(@TempDir Path dir) throws IOException {
-            Path named = file(dir, "named", 4100, 4100);
-            Path empty = file(dir, "empty", 4100, 4100);
-            Path octal = file(dir, "octal", 4100, 4100);
-            assertEquals(
-                    List.of(OK, OK, OK, OK, OK, OK),
-                    withTestDatabase(
-                            "setFileOwner", named.toString(), "123",
-                            "--", "setFileGroup", named.toString(), "123",
-                            "--", "setFileOwner", empty.toString(), "",
-                            "--", "setFileGroup", empty.toString(), "",
-                            "--", "setFileOwner", octal.toString(), "010",
-                            "--", "setFileGroup", octal.toString(), "010"));
-            assertEquals(List.of(123, 123), ids(named));
-            assertEquals(List.of(0, 0), ids(empty));
-            assertEquals(List.of(10, 10), ids(octal));
-        }
-
-        @Test
-        void digitsAboveTheLargestIdAreNames(@TempDir Path dir) throws IOException {
-            Path kept = file(dir, "kept", 4100, 4100);
-            Path named = file(dir, "named", 0, 0);
-            assertEquals(
-                    List.of(BAD_UID, BAD_GID, OK, OK),
-                    withTestDatabase(
-                            "setFileOwner", kept.toString(), "2147483648",
-                            "--", "setFileGroup", kept.toString(), "2147483648",
-                            "--", "setFileOwner", named.toString(), "4294967296",
-                            "--", "setFileGroup", named.toString(), "4294967296"));
-            assertEquals(List.of(4100, 4100), ids(kept));
-            assertEquals(List.of(4296, 4296), ids(named));
-        }
-
-        @Test
-        void largestIdGoesToTheKernelAsItIs(@TempDir Path dir) throws IOException {
-            Path file = file(dir, "file", 0, 0);
-            List<String> lines =
-                    withTestDatabase(
-                            "setFileOwner", file.toString(), "2147483647",
-                            "--", "setFileGroup", file.toString(), "2147483647");
-            String invalid =
-                    "EX ExtendedIOException [ERRNO: 022] MSG: Unknown system error occured. : An unknown File IO error has occurred.  Please consult up the ERRNO value for your OS.";
-            boolean uidMapped = mapped("uid_map", 2147483647L);
-            boolean gidMapped = mapped("gid_map", 2147483647L);
-            assertEquals(List.of(uidMapped ? OK : invalid, gidMapped ? OK : invalid), lines);
-            assertEquals(
-                    List.of(uidMapped ? 2147483647 : 0, gidMapped ? 2147483647 : 0), ids(file));
-        }
-
-        @Test
-        void signedNumbersAndUnknownNamesAreInvalid(@TempDir Path dir) throws IOException {
-            Path file = file(dir, "file", 4100, 4100);
-            String f = file.toString();
-            assertEquals(
-                    List.of(NO_USER, NO_USER, NO_USER, BAD_GID, BAD_GID, BAD_GID),
-                    withTestDatabase(
-                            "setFileOwner", f, "-1",
-                            "--", "setFileOwner", f, "+5",
-                            "--", "setFileOwner", f, "nosuchuser",
-                            "--", "setFileGroup", f, "-1",
-                            "--", "setFileGroup", f, "+5",
-                            "--", "setFileGroup", f, "nosuchgroup"));
-            assertEquals(List.of(4100, 4100), ids(file));
-        }
-
-        @Test
-        void linksAreReownedThemselvesAlsoWhenDangling(@TempDir Path dir) throws IOException {
-            Path target = file(dir, "target", 0, 0);
-            Path link = Files.createSymbolicLink(dir.resolve("link"), target);
-            Path dangling = Files.createSymbolicLink(dir.resolve("dangling"), dir.resolve("missing"));
-            assertEquals(
-                    List.of(OK, OK, OK, OK, "OK tester", "OK 123", "OK root"),
-                    withTestDatabase(
-                            "setFileOwner", link.toString(), "tester",
-                            "--", "setFileGroup", link.toString(), "testers",
-                            "--", "setFileOwner", dangling.toString(), "jürgen",
-                            "--", "setFileGroup", dangling.toString(), "4123",
-                            "--", "getFileOwner", link.toString(),
-                            "--", "getFileGroup", dangling.toString(),
-                            "--", "getFileOwner", target.toString()));
-            assertEquals(List.of(4100, 4100), ids(link));
-            assertEquals(List.of(4200, 4123), ids(dangling));
-            assertEquals(List.of(0, 0), ids(target));
-        }
-
-        @Test
-        void eachChangeKeepsTheOtherId(@TempDir Path dir) throws IOException {
-            Path owner = file(dir, "owner", 4123, 4296);
-            Path group = file(dir, "group", 4123, 4296);
-            assertEquals(
-                    List.of(OK, OK),
-                    withTestDatabase(
-                            "setFileOwner", owner.toString(), "tester",
-                            "--", "setFileGroup", group.toString(), "testers"));
-            assertEquals(List.of(4100, 4296), ids(owner));
-            assertEquals(List.of(4123, 4100), ids(group));
-        }
-
-        @Test
-        void idsWithoutAnEntryReadAsSignedDecimals(@TempDir Path dir) throws IOException {
-            Path unlisted = file(dir, "unlisted", 0, 0);
-            Path topBit = file(dir, "topBit", -2, -2);
-            assertEquals(
-                    List.of(OK, OK, "OK 54321", "OK 54321", "OK -2", "OK -2"),
-                    withTestDatabase(
-                            "setFileOwner", unlisted.toString(), "54321",
-                            "--", "setFileGroup", unlisted.toString(), "54321",
-                            "--", "getFileOwner", unlisted.toString(),
-                            "--", "getFileGroup", unlisted.toString(),
-                            "--", "getFileOwner", topBit.toString(),
-                            "--", "getFileGroup", topBit.toString()));
-            assertEquals(List.of(54321, 54321), ids(unlisted));
-        }
-
-        @Test
-        void largeGroupIsFoundByNameAndById(@TempDir Path dir) throws IOException {
-            Path byName = file(dir, "byName", 0, 0);
-            Path byId = file(dir, "byId", 0, 4500);
-            assertEquals(
-                    List.of(OK, "OK crowd", "OK crowd"),
-                    withTestDatabase(
-                            "setFileGroup", byName.toString(), "crowd",
-                            "--", "getFileGroup", byName.toString(),
-                            "--", "getFileGroup", byId.toString()));
-            assertEquals(List.of(0, 4500), ids(byName));
-        }
-
-        @Test
-        void nonAsciiNamesAreFoundAndReadBack(@TempDir Path dir) throws IOException {
-            Path file = file(dir, "file", 0, 0);
-            assertEquals(
-                    List.of(OK, OK, "OK jürgen", "OK jürgen"),
-                    withTestDatabase(
-                            "setFileOwner", file.toString(), "jürgen",
-                            "--", "setFileGroup", file.toString(), "jürgen",
-                            "--", "getFileOwner", file.toString(),
-                            "--", "getFileGroup", file.toString()));
-            assertEquals(List.of(4200, 4200), ids(file));
-        }
+    @Test
+    void linksAreReownedThemselvesAlsoWhenDangling(@TempDir Path dir) throws IOException {
+        assumeTrue(Child.isRoot(), "needs root to bind-mount a user database and give files away");
+        Path target = file(dir, "target", "0:0");
+        Path link = Files.createSymbolicLink(dir.resolve("link"), target);
+        Path dangling = Files.createSymbolicLink(dir.resolve("dangling"), dir.resolve("missing"));
+        assertEquals(
+                List.of("OK null", "OK null", "OK null", "OK null", "OK tester", "OK 123", "OK root"),
+                withTestDatabase(
+                        "setFileOwner", link.toString(), "tester",
+                        "--", "setFileGroup", link.toString(), "testers",
+                        "--", "setFileOwner", dangling.toString(), "jürgen",
+                        "--", "setFileGroup", dangling.toString(), "4123",
+                        "--", "getFileOwner", link.toString(),
+                        "--", "getFileGroup", dangling.toString(),
+                        "--", "getFileOwner", target.toString()));
+        assertEquals(List.of("4100:4100", "4200:4123", "0:0"), List.of(ids(link), ids(dangling), ids(target)));
     }
 
-    @Nested
-    class Unprivileged {
-        @BeforeEach
-        void needsRoot() {
-            assumeTrue(Child.isRoot(), "needs root to drop to another user");
-        }
+    @Test
+    void aNullStringComesBeforeAMissingFileAndAMissingFileBeforeAMissingName(@TempDir Path dir) throws IOException {
+        String missing = dir.resolve("missing").toString();
+        String below = Files.createFile(dir.resolve("file")) + "/below";
+        String nul = "EX ExtendedIOException [ERRNO: 000] MSG: filename or %sname passed in was NULL. : "
+                + "An unknown File IO error has occurred.  Please consult up the ERRNO value for your OS.";
+        assertEquals(String.format(nul, "user"), Probe.line("setFileOwner", missing, Probe.NULL));
+        assertEquals(String.format(nul, "user"), Probe.line("setFileOwner", Probe.NULL, "nosuchname"));
+        assertEquals(String.format(nul, "group"), Probe.line("setFileGroup", missing, Probe.NULL));
+        assertEquals(String.format(nul, "group"), Probe.line("setFileGroup", Probe.NULL, "nosuchname"));
+        assertEquals("EX FileNotFoundException [ERRNO: 002] MSG: File does not exist on system or the file name was too long. : "
+                        + "The file referenced by this object does not appear to reside on disk.",
+                Probe.line("setFileOwner", missing, "no such user"));
+        assertTrue(Probe.line("setFileGroup", below, "no such group").startsWith("EX FileNotFoundException [ERRNO: 020]"));
+    }
 
-        @Test
-        void givingFilesAwayIsDeniedWithEperm(@TempDir Path dir) throws IOException {
-            Child.openToAll(dir);
-            Path roots = file(dir, "roots", 0, 0);
-            Path own = file(dir, "own", 65534, 65534);
-            Child.Result r =
-                    Child.probe(
-                            Child.AS_NOBODY,
-                            "setFileOwner", roots.toString(), "65534",
-                            "--", "setFileGroup", roots.toString(), "65534",
-                            "--", "setFileOwner", own.toString(), "0",
-                            "--", "setFileGroup", own.toString(), "0");
-            assertEquals(0, r.status(), r.toString());
-            assertEquals(List.of(changeDenied(1), changeDenied(1), changeDenied(1), changeDenied(1)), r.lines());
-            assertEquals(List.of(0, 0), ids(roots));
-            assertEquals(List.of(65534, 65534), ids(own));
-        }
-
-        @Test
-        void unsearchableDirectoryStopsEveryMethodAtTheQuery(@TempDir Path dir) throws IOException {
-            Child.openToAll(dir);
-            Path closed = Files.createDirectory(dir.resolve("closed"));
-            Path file = file(closed, "file", 0, 0);
-            Files.setPosixFilePermissions(closed, PosixFilePermissions.fromString("rwx------"));
-            String f = file.toString();
-            Child.Result r =
-                    Child.probe(
-                            Child.AS_NOBODY,
-                            "getFileOwner", f,
-                            "--", "getFileGroup", f,
-                            "--", "setFileOwner", f, "nosuchuser",
-                            "--", "setFileGroup", f, "65534");
-            assertEquals(0, r.status(), r.toString());
-            assertEquals(List.of(QUERY_DENIED, QUERY_DENIED, QUERY_DENIED, QUERY_DENIED), r.lines());
-            assertEquals(List.of(0, 0), ids(file));
-        }
+    /** As nobody: giving files away is refused with EPERM, a closed directory stops every method at the query. */
+    @Test
+    void anUnprivilegedCallerIsDenied(@TempDir Path dir) throws IOException {
+        assumeTrue(Child.isRoot(), "needs root to drop to another user");
+        Child.openToAll(dir);
+        Path roots = file(dir, "roots", "0:0");
+        Path own = file(dir, "own", "65534:65534");
+        Path closed = Files.createDirectory(dir.resolve("closed"));
+        String hidden = file(closed, "file", "0:0").toString();
+        Files.setPosixFilePermissions(closed, PosixFilePermissions.fromString("rwx------"));
+        Child.Result r = Child.probe(Child.AS_NOBODY,
+                "setFileOwner", roots.toString(), "65534", "--", "setFileGroup", roots.toString(), "65534",
+                "--", "setFileOwner", own.toString(), "0", "--", "setFileGroup", own.toString(), "0",
+                "--", "getFileOwner", hidden, "--", "getFileGroup", hidden,
+                "--", "setFileOwner", hidden, "nosuchuser", "--", "setFileGroup", hidden, "65534");
+        assertEquals(0, r.status(), r.toString());
+        List<String> expected = new ArrayList<>(java.util.Collections.nCopies(4, changeDenied(1)));
+        expected.addAll(java.util.Collections.nCopies(4, QUERY_DENIED));
+        assertEquals(expected, r.lines());
+        assertEquals(List.of("0:0", "65534:65534"), List.of(ids(roots), ids(own)));
     }
 
     @Test
