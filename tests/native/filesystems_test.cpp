@@ -85,7 +85,7 @@ TEST(SpaceHelpers, FailuresGiveTheErrorCodeTheErrnoAndNoBytes) {
     }
 }
 
-TEST(SpaceHelpers, NullPathMakesNoCallAndClearsTheOutParameters) {
+TEST(SpaceHelpers, NullPathMakesNoCallAndClearsTheOutParametersNullOnesAreLeftAlone) {
     faults::Scope scope;
     for (Helper helper : kHelpers) {
         const Measured m = measure(helper, nullptr);
@@ -94,10 +94,6 @@ TEST(SpaceHelpers, NullPathMakesNoCallAndClearsTheOutParameters) {
         EXPECT_EQ(0, m.err);
     }
     EXPECT_EQ(0, faults::calls(faults::STATVFS));
-}
-
-TEST(SpaceHelpers, NullOutParametersAreLeftAlone) {
-    faults::Scope scope;
     faults::euid = 1000;
     faults::statvfsRecord = figures(4096, 4096, 2000, 1000, 900);
     EXPECT_EQ(3686400, UnixNativeFile_getFreeSpace("/p", nullptr, nullptr));
@@ -109,15 +105,40 @@ TEST(SpaceHelpers, NullOutParametersAreLeftAlone) {
     EXPECT_EQ(NF_ACCESS_DENIED, error);
 }
 
-TEST(SpaceHelpers, OrdinaryUserCountsAvailableBlocksSuperuserFreeBlocks) {
-    faults::Scope scope;
-    faults::statvfsRecord = figures(4096, 1024, 2000, 1000, 900);
-    faults::euid = 1000;
-    EXPECT_EQ(3686400, measure(UnixNativeFile_getFreeSpace).bytes);
-    EXPECT_EQ(8192000, measure(UnixNativeFile_getFileSystemSize).bytes);
-    faults::euid = 0;
-    EXPECT_EQ(4096000, measure(UnixNativeFile_getFreeSpace).bytes);
-    EXPECT_EQ(8192000, measure(UnixNativeFile_getFileSystemSize).bytes);
+// The superuser counts free blocks, anyone else the available ones; a zero
+// fragment size falls back to the block size (and says so) unless there is
+// nothing to count.
+TEST(SpaceHelpers, FiguresGiveTheBytesOfEachAuthority) {
+    const struct {
+        struct statvfs record;
+        uid_t euid;
+        long long free, size;
+        bool freeFallback, sizeFallback;
+    } rows[] = {
+        {figures(4096, 1024, 2000, 1000, 900), 1000, 3686400, 8192000, false, false},
+        {figures(4096, 1024, 2000, 1000, 900), 0, 4096000, 8192000, false, false},
+        {figures(0, 8192, 2000, 1000, 900), 1000, 900LL * 8192, 2000LL * 8192, true, true},
+        {figures(0, 8192, 0, 0, 0), 1000, 0, 0, false, true},
+        {figures(0, 8192, 2000, 0, 0), 0, 0, 2000LL * 8192, false, true},
+        {figures(4096, 4096, 2000, 0, 5), 0, 5 * 4096, 8192000, false, false},
+        {figures(4096, 4096, 3000000, 3000000, 3000000), 0, 12288000000LL, 12288000000LL, false, false},
+        {figures(4096, 4096, 3000000, 3000000, 3000000), 1000, 12288000000LL, 12288000000LL, false, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << "blocks " << row.record.f_blocks << " euid " << row.euid);
+        faults::Scope scope;
+        faults::statvfsRecord = row.record;
+        faults::euid = row.euid;
+        for (Helper helper : kHelpers) {
+            const bool free = helper == UnixNativeFile_getFreeSpace;
+            CapturedLog log;
+            const Measured m = measure(helper);
+            EXPECT_EQ(free ? row.free : row.size, m.bytes);
+            EXPECT_EQ(0, m.error);
+            EXPECT_EQ(free ? row.freeFallback : row.sizeFallback,
+                      log.text().find("Couldn't use frsize, having to resort to bsize.\n") != std::string::npos);
+        }
+    }
 }
 
 TEST(SpaceHelpers, FiguresAndAuthorityAreLoggedTheUserLineWithoutLineEnd) {
@@ -139,53 +160,6 @@ TEST(SpaceHelpers, FiguresAndAuthorityAreLoggedTheUserLineWithoutLineEnd) {
     EXPECT_EQ(std::string::npos, out.find("Couldn't use frsize"));
     EXPECT_NE(std::string::npos, out.find("> entering: [UnixNativeFile_getFreeSpace]\n"));
     EXPECT_NE(std::string::npos, out.find("< exiting: [UnixNativeFile_getFileSystemSize]\n"));
-}
-
-TEST(SpaceHelpers, ZeroFragmentSizeFallsBackToBlockSizeAndSaysSo) {
-    faults::Scope scope;
-    faults::statvfsRecord = figures(0, 8192, 2000, 1000, 900);
-    faults::euid = 1000;
-    for (Helper helper : kHelpers) {
-        CapturedLog log;
-        const long long bytes = measure(helper).bytes;
-        EXPECT_EQ(helper == UnixNativeFile_getFreeSpace ? 900LL * 8192 : 2000LL * 8192, bytes);
-        EXPECT_NE(std::string::npos, log.text().find("Couldn't use frsize, having to resort to bsize.\n"));
-    }
-    // The size applies the rule even to no blocks at all.
-    faults::statvfsRecord = figures(0, 8192, 0, 0, 0);
-    CapturedLog log;
-    EXPECT_EQ(0, measure(UnixNativeFile_getFileSystemSize).bytes);
-    EXPECT_NE(std::string::npos, log.text().find("Couldn't use frsize, having to resort to bsize.\n"));
-}
-
-TEST(SpaceHelpers, SuperuserWithNoFreeBlocksCountsTheAvailableOnes) {
-    faults::Scope scope;
-    faults::euid = 0;
-    faults::statvfsRecord = figures(4096, 4096, 2000, 0, 5);
-    EXPECT_EQ(5 * 4096, measure(UnixNativeFile_getFreeSpace).bytes);
-}
-
-TEST(SpaceHelpers, FullFileSystemIsZeroFreeWithoutTheUnitFallback) {
-    faults::Scope scope;
-    for (uid_t euid : {0u, 1000u}) {
-        faults::euid = euid;
-        faults::statvfsRecord = figures(0, 8192, 2000, 0, 0);
-        CapturedLog log;
-        const Measured m = measure(UnixNativeFile_getFreeSpace);
-        EXPECT_EQ(0, m.bytes);
-        EXPECT_EQ(0, m.error);
-        EXPECT_EQ(std::string::npos, log.text().find("Couldn't use frsize")) << euid;
-    }
-}
-
-TEST(SpaceHelpers, ProductsBeyondThirtyTwoBitsAreWhole) {
-    faults::Scope scope;
-    faults::statvfsRecord = figures(4096, 4096, 3000000, 3000000, 3000000);
-    for (uid_t euid : {0u, 1000u}) {
-        faults::euid = euid;
-        EXPECT_EQ(12288000000LL, measure(UnixNativeFile_getFreeSpace).bytes);
-        EXPECT_EQ(12288000000LL, measure(UnixNativeFile_getFileSystemSize).bytes);
-    }
 }
 
 using Method = jlong (*)(JNIEnv *, jclass, jstring);
@@ -327,6 +301,16 @@ TEST_F(MountTable, EmptyOrUnopenableTableGivesNoListAndNoError) {
     EXPECT_EQ(nullptr, UnixNativeFile_getMountList(&error));
     EXPECT_EQ(0, error);
     UnixNativeFile_freeMountList(nullptr);
+
+    // The method hands back null, and raises nothing, for either.
+    FakeJni jni;
+    faults::fail(faults::SETMNTENT, ENOENT);
+    EXPECT_EQ(nullptr, Java_com_zel_io_file_UnixNativeFile_getMountedFileSystems(jni.env(), nullptr));
+    use("");
+    EXPECT_EQ(nullptr, Java_com_zel_io_file_UnixNativeFile_getMountedFileSystems(jni.env(), nullptr));
+    EXPECT_TRUE(jni.thrown.empty());
+    EXPECT_TRUE(jni.arrays.empty());
+    EXPECT_EQ(0, jni.pendingException);
 }
 
 // The log's own lines allocate their thread-id text; counts of the list's
@@ -412,17 +396,6 @@ TEST_F(MountTable, MountPointsAreConvertedFromTheLocaleCodePageElseGivenAsTheySt
     ASSERT_NE(nullptr, mountedFileSystems(unconverted));
     // The byte that is no UTF-8 comes through as its escape U+DCE9.
     EXPECT_EQ(std::vector<std::string>{"/mnt/caf\xED\xB3\xA9"}, unconverted.arrays.at(0));
-}
-
-TEST_F(MountTable, MethodReturnsNullWithoutExceptionForNoEntries) {
-    use("");
-    FakeJni jni;
-    EXPECT_EQ(nullptr, mountedFileSystems(jni));
-    faults::fail(faults::SETMNTENT, ENOENT);
-    EXPECT_EQ(nullptr, mountedFileSystems(jni));
-    EXPECT_TRUE(jni.thrown.empty());
-    EXPECT_TRUE(jni.arrays.empty());
-    EXPECT_EQ(0, jni.pendingException);
 }
 
 TEST_F(MountTable, AllocationFailureIsTheQueryProblemWithErrnoZero) {
