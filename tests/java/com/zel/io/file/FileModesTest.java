@@ -16,46 +16,31 @@ import org.junit.jupiter.params.provider.ValueSource;
 class FileModesTest {
     private static final int SPECIAL_BITS = 07000;
 
+    // Each special bit takes its class's execute position: lower case over a
+    // set execute bit, upper case over a clear one; nothing else changes.
     @Test
-    void permissionSetsAgreeWithTheJdkAndRoundTrip() {
+    void everyModeAgreesWithTheJdkParsesBackAndMarksItsSpecialBits() {
+        int[] bits = {FileModes.SET_UID, FileModes.SET_GID, FileModes.STICKY};
+        Set<String> seen = new HashSet<>();
         for (int mode = 0; mode <= 07777; mode++) {
             Set<PosixFilePermission> permissions = FileModes.toPermissions(mode);
             assertEquals(PosixFilePermissions.toString(permissions), FileModes.toLsString(mode & 0777), octal(mode));
             assertEquals(mode & 0777, FileModes.fromPermissions(permissions), octal(mode));
             assertEquals(permissions, FileModes.toPermissions(mode | 0170000), "type bits are ignored");
-        }
-    }
-
-    @Test
-    void lsStringsAreDistinctAndParseBack() {
-        Set<String> seen = new HashSet<>();
-        for (int mode = 0; mode <= 07777; mode++) {
             String text = FileModes.toLsString(mode);
             assertEquals(mode, FileModes.fromLsString(text), text);
             assertEquals(text, FileModes.toLsString(mode | 0100000), "type bits are ignored");
             seen.add(text);
-        }
-        assertEquals(4096, seen.size());
-    }
-
-    // Each special bit takes its class's execute position: lower case over a
-    // set execute bit, upper case over a clear one; nothing else changes.
-    @Test
-    void specialBitsMarkTheExecutePositions() {
-        int[] bits = {FileModes.SET_UID, FileModes.SET_GID, FileModes.STICKY};
-        String marks = "sst";
-        for (int mode = 0; mode <= 07777; mode++) {
-            String text = FileModes.toLsString(mode);
             StringBuilder expected = new StringBuilder(FileModes.toLsString(mode & ~SPECIAL_BITS));
             for (int c = 0; c < 3; c++) {
                 if ((mode & bits[c]) != 0) {
-                    boolean execute = (mode & (0100 >> 3 * c)) != 0;
-                    char mark = marks.charAt(c);
-                    expected.setCharAt(3 * c + 2, execute ? mark : Character.toUpperCase(mark));
+                    char mark = "sst".charAt(c);
+                    expected.setCharAt(3 * c + 2, (mode & (0100 >> 3 * c)) != 0 ? mark : Character.toUpperCase(mark));
                 }
             }
             assertEquals(expected.toString(), text, octal(mode));
         }
+        assertEquals(4096, seen.size());
     }
 
     @ParameterizedTest
