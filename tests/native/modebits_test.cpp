@@ -275,35 +275,24 @@ int occurrences(const std::string &out, const std::string &text) {
     return count;
 }
 
-TEST_F(ModeBits, WriteBackLogsTheMaskedMode) {
+// Each change writes the whole mode back, once, even when nothing changes,
+// and logs it masked to the permission and special bits.
+TEST_F(ModeBits, WriteBackLogsTheMaskedModeAndRunsEvenWhenNothingChanged) {
     const std::string path = file(0755);
     FakeJni jni;
     CapturedLog log;
     native::setUserPermissions(jni.env(), nullptr, jni.string(path), 7);
     native::setUIDBit(jni.env(), nullptr, jni.string(path), JNI_TRUE);
-    const std::string out = log.text();
-    expectNoException(jni);
-    EXPECT_EQ(1,
-              occurrences(out, "]: Setting file mode data for file: [" + path + "] to: [0x1ed]\n"))
-        << out;
-    EXPECT_EQ(1,
-              occurrences(out, "]: Setting file mode data for file: [" + path + "] to: [0x9ed]\n"))
-        << out;
-    EXPECT_EQ(2, occurrences(out, "]: STATing file: [" + path + "]\n"));
-    EXPECT_EQ(2, faults::calls(faults::FCHMODAT2));
-}
-
-TEST_F(ModeBits, WriteBackRunsEvenWhenNothingChanged) {
-    const std::string path = file(0644);
-    FakeJni jni;
-    CapturedLog log;
+    native::setUIDBit(jni.env(), nullptr, jni.string(path), JNI_FALSE);
     native::setGIDBit(jni.env(), nullptr, jni.string(path), JNI_FALSE);
-    native::setPermissions(jni.env(), nullptr, jni.string(path), 6, 4, 4);
+    native::setPermissions(jni.env(), nullptr, jni.string(path), 7, 5, 5);
     const std::string out = log.text();
     expectNoException(jni);
-    EXPECT_EQ(2, occurrences(out, "Setting file mode data for file: [" + path + "] to: [0x1a4]\n"))
-        << out;
-    EXPECT_EQ(2, faults::calls(faults::FCHMODAT2));
+    const std::string line = "]: Setting file mode data for file: [" + path + "] to: [";
+    EXPECT_EQ(4, occurrences(out, line + "0x1ed]\n")) << out;
+    EXPECT_EQ(1, occurrences(out, line + "0x9ed]\n")) << out;
+    EXPECT_EQ(5, occurrences(out, "]: STATing file: [" + path + "]\n"));
+    EXPECT_EQ(5, faults::calls(faults::FCHMODAT2));
 }
 
 TEST_F(ModeBits, LinksAreSkippedWithoutALogLineOrAChange) {
