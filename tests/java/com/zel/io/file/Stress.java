@@ -25,6 +25,7 @@ import java.util.Set;
 import java.util.concurrent.ConcurrentLinkedQueue;
 import java.util.concurrent.TimeUnit;
 import java.util.concurrent.atomic.AtomicLong;
+import java.util.function.Function;
 import java.util.function.IntFunction;
 
 /**
@@ -387,16 +388,16 @@ public final class Stress {
 
         private void call(Method m, boolean onShared) throws IOException {
             switch (m) {
-                case getUserPermissions -> query(onShared, b -> (b >> 6) & 7, TRIPLE_VALUES, UnixNativeFile::getUserPermissions);
-                case getGroupPermissions -> query(onShared, b -> (b >> 3) & 7, TRIPLE_VALUES, UnixNativeFile::getGroupPermissions);
-                case getWorldPermissions -> query(onShared, b -> b & 7, TRIPLE_VALUES, UnixNativeFile::getWorldPermissions);
+                case getUserPermissions -> query(onShared, byMode(b -> (b >> 6) & 7), TRIPLE_VALUES, UnixNativeFile::getUserPermissions);
+                case getGroupPermissions -> query(onShared, byMode(b -> (b >> 3) & 7), TRIPLE_VALUES, UnixNativeFile::getGroupPermissions);
+                case getWorldPermissions -> query(onShared, byMode(b -> b & 7), TRIPLE_VALUES, UnixNativeFile::getWorldPermissions);
                 case setUserPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setUserPermissions(p, t[0]), 6);
                 case setGroupPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setGroupPermissions(p, t[0]), 3);
                 case setWorldPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setWorldPermissions(p, t[0]), 0);
                 case setPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setPermissions(p, t[0], t[1], t[2]), -1);
-                case isSetGIDBit -> query(onShared, b -> (b & 02000) != 0, BITS, UnixNativeFile::isSetGIDBit);
-                case isSetUIDBit -> query(onShared, b -> (b & 04000) != 0, BITS, UnixNativeFile::isSetUIDBit);
-                case isSetStickyBit -> query(onShared, b -> (b & 01000) != 0, BITS, UnixNativeFile::isSetStickyBit);
+                case isSetGIDBit -> query(onShared, byMode(b -> (b & 02000) != 0), BITS, UnixNativeFile::isSetGIDBit);
+                case isSetUIDBit -> query(onShared, byMode(b -> (b & 04000) != 0), BITS, UnixNativeFile::isSetUIDBit);
+                case isSetStickyBit -> query(onShared, byMode(b -> (b & 01000) != 0), BITS, UnixNativeFile::isSetStickyBit);
                 case setGIDBit -> setBit(onShared, 02000, UnixNativeFile::setGIDBit);
                 case setUIDBit -> setBit(onShared, 04000, UnixNativeFile::setUIDBit);
                 case setStickyBit -> setBit(onShared, 01000, UnixNativeFile::setStickyBit);
@@ -404,7 +405,8 @@ public final class Stress {
                 case getFileGroup -> queryOwnership(onShared, groups, "gid", UnixNativeFile::getFileGroup);
                 case setFileOwner -> changeOwnership(onShared, true, userCandidates, UnixNativeFile::setFileOwner);
                 case setFileGroup -> changeOwnership(onShared, false, groupCandidates, UnixNativeFile::setFileGroup);
-                case isSymLink -> isSymLink(onShared);
+                case isSymLink -> query(onShared, t -> t == flip ? null : t == link || t == sharedLink || t == churn, BITS,
+                        UnixNativeFile::isSymLink);
                 case getSymLinkValue -> getSymLinkValue(onShared);
                 case createSymLink -> createSymLink(onShared);
                 case symlinkDelete -> symlinkDelete(onShared);
@@ -420,14 +422,13 @@ public final class Stress {
         }
 
         /**
-         * A query of the mode: on a file this thread owns the value its mode gives, on its directory
-         * that of 755, on a link that of 777; on shared entries any value in range.
+         * A query whose answer on each entry is known (null: any value in range); the churning
+         * and flipping entries, and this thread's link once deleted, may be gone.
          */
-        private void query(boolean onShared, IntFunction<Object> of, Set<Object> range, PathQuery<?> query) {
+        private void query(boolean onShared, Function<Path, Object> expectedOn, Set<Object> range, PathQuery<?> query) {
             Path target = onShared ? sharedTarget() : pick(List.of(file, dir, link));
             Outcome o = invoke(() -> query.apply(target.toString()));
-            Object expected = target == file ? of.apply(mode) : target == dir ? of.apply(0755)
-                    : target == link || target == sharedLink || target == churn ? of.apply(0777) : null;
+            Object expected = expectedOn.apply(target);
             boolean ok = o.ok() && (expected == null ? range.contains(o.value()) : expected.equals(o.value()));
             if (target == link && linkText == null) {
                 ok = o.notFound();
@@ -435,6 +436,12 @@ public final class Stress {
                 ok |= o.notFound();
             }
             expect(ok, target.toString(), o);
+        }
+
+        /** What a mode query gives: on this thread's file its mode's, its directory 755's, a link 777's. */
+        private Function<Path, Object> byMode(IntFunction<Object> of) {
+            return t -> t == file ? of.apply(mode) : t == dir ? of.apply(0755)
+                    : t == link || t == sharedLink || t == churn ? of.apply(0777) : null;
         }
 
         private void setTriples(boolean onShared, PathSet<int[]> set, int shift) throws IOException {
@@ -531,32 +538,6 @@ public final class Stress {
                     gid = id;
                 }
                 verifyFileAfterChown();
-            }
-        }
-
-        private void isSymLink(boolean onShared) {
-            if (onShared) {
-                Path target = sharedTarget();
-                Outcome o = invoke(() -> UnixNativeFile.isSymLink(target.toString()));
-                boolean ok;
-                if (target == sharedFile) {
-                    ok = o.ok() && !(boolean) o.value();
-                } else if (target == sharedLink) {
-                    ok = o.ok() && (boolean) o.value();
-                } else if (target == churn) {
-                    ok = (o.ok() && (boolean) o.value()) || o.notFound();
-                } else {
-                    ok = o.ok() || o.notFound();
-                }
-                expect(ok, target.toString(), o);
-                return;
-            }
-            Path target = pick(List.of(file, dir, link));
-            Outcome o = invoke(() -> UnixNativeFile.isSymLink(target.toString()));
-            if (target == link && linkText == null) {
-                expect(o.notFound(), "own link", o);
-            } else {
-                expect(o.ok() && (boolean) o.value() == (target == link), target.toString(), o);
             }
         }
 
