@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "com_zel_io_file_UnixNativeFile.h"
 #include "fake_jni.h"
 #include "test_support.h"
-
-extern "C" {
-jobjectArray Java_com_zel_io_file_UnixNativeFile_getMountedFileSystems(JNIEnv *, jclass);
-jlong Java_com_zel_io_file_UnixNativeFile_getFreeSpace(JNIEnv *, jclass, jstring);
-jlong Java_com_zel_io_file_UnixNativeFile_getFileSystemSize(JNIEnv *, jclass, jstring);
-}
 
 namespace {
 

@@ -12,25 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "com_zel_io_file_UnixNativeFile.h"
 #include "fake_jni.h"
 #include "test_support.h"
-
-extern "C" {
-jint Java_com_zel_io_file_UnixNativeFile_getUserPermissions(JNIEnv *, jclass, jstring);
-jint Java_com_zel_io_file_UnixNativeFile_getGroupPermissions(JNIEnv *, jclass, jstring);
-jint Java_com_zel_io_file_UnixNativeFile_getWorldPermissions(JNIEnv *, jclass, jstring);
-void Java_com_zel_io_file_UnixNativeFile_setUserPermissions(JNIEnv *, jclass, jstring, jint);
-void Java_com_zel_io_file_UnixNativeFile_setGroupPermissions(JNIEnv *, jclass, jstring, jint);
-void Java_com_zel_io_file_UnixNativeFile_setWorldPermissions(JNIEnv *, jclass, jstring, jint);
-void Java_com_zel_io_file_UnixNativeFile_setPermissions(JNIEnv *, jclass, jstring, jint, jint,
-                                                        jint);
-jboolean Java_com_zel_io_file_UnixNativeFile_isSetGIDBit(JNIEnv *, jclass, jstring);
-jboolean Java_com_zel_io_file_UnixNativeFile_isSetUIDBit(JNIEnv *, jclass, jstring);
-jboolean Java_com_zel_io_file_UnixNativeFile_isSetStickyBit(JNIEnv *, jclass, jstring);
-void Java_com_zel_io_file_UnixNativeFile_setGIDBit(JNIEnv *, jclass, jstring, jboolean);
-void Java_com_zel_io_file_UnixNativeFile_setUIDBit(JNIEnv *, jclass, jstring, jboolean);
-void Java_com_zel_io_file_UnixNativeFile_setStickyBit(JNIEnv *, jclass, jstring, jboolean);
-}
 
 // The exported methods under their Java names.
 namespace native {

@@ -12,15 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "com_zel_io_file_UnixNativeFile.h"
 #include "fake_jni.h"
 #include "test_support.h"
-
-extern "C" {
-jstring Java_com_zel_io_file_UnixNativeFile_getFileOwner(JNIEnv *, jclass, jstring);
-jstring Java_com_zel_io_file_UnixNativeFile_getFileGroup(JNIEnv *, jclass, jstring);
-void Java_com_zel_io_file_UnixNativeFile_setFileOwner(JNIEnv *, jclass, jstring, jstring);
-void Java_com_zel_io_file_UnixNativeFile_setFileGroup(JNIEnv *, jclass, jstring, jstring);
-}
 
 namespace {
 

@@ -9,15 +9,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "com_zel_io_file_UnixNativeFile.h"
 #include "fake_jni.h"
 #include "test_support.h"
-
-extern "C" {
-jboolean Java_com_zel_io_file_UnixNativeFile_isSymLink(JNIEnv *, jclass, jstring);
-jstring Java_com_zel_io_file_UnixNativeFile_getSymLinkValue(JNIEnv *, jclass, jstring);
-void Java_com_zel_io_file_UnixNativeFile_createSymLink(JNIEnv *, jclass, jstring, jstring);
-void Java_com_zel_io_file_UnixNativeFile_symlinkDelete(JNIEnv *, jclass, jstring);
-}
 
 namespace {
 
