@@ -27,6 +27,7 @@ import java.util.concurrent.TimeUnit;
 import java.util.concurrent.atomic.AtomicLong;
 import java.util.function.Function;
 import java.util.function.IntFunction;
+import java.util.function.IntUnaryOperator;
 
 /**
  * Entry point of the stress child JVM. Threads call the native methods for a bounded time, each on
@@ -391,10 +392,14 @@ public final class Stress {
                 case getUserPermissions -> query(onShared, byMode(b -> (b >> 6) & 7), TRIPLE_VALUES, UnixNativeFile::getUserPermissions);
                 case getGroupPermissions -> query(onShared, byMode(b -> (b >> 3) & 7), TRIPLE_VALUES, UnixNativeFile::getGroupPermissions);
                 case getWorldPermissions -> query(onShared, byMode(b -> b & 7), TRIPLE_VALUES, UnixNativeFile::getWorldPermissions);
-                case setUserPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setUserPermissions(p, t[0]), 6);
-                case setGroupPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setGroupPermissions(p, t[0]), 3);
-                case setWorldPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setWorldPermissions(p, t[0]), 0);
-                case setPermissions -> setTriples(onShared, (p, t) -> UnixNativeFile.setPermissions(p, t[0], t[1], t[2]), -1);
+                case setUserPermissions -> setTriple(onShared, 6, UnixNativeFile::setUserPermissions);
+                case setGroupPermissions -> setTriple(onShared, 3, UnixNativeFile::setGroupPermissions);
+                case setWorldPermissions -> setTriple(onShared, 0, UnixNativeFile::setWorldPermissions);
+                case setPermissions -> {
+                    int[] t = {triple(), triple(), triple()};
+                    changeMode(onShared, p -> UnixNativeFile.setPermissions(p, t[0], t[1], t[2]),
+                            b -> b & ~0777 | (t[0] & 7) << 6 | (t[1] & 7) << 3 | t[2] & 7);
+                }
                 case isSetGIDBit -> query(onShared, byMode(b -> (b & 02000) != 0), BITS, UnixNativeFile::isSetGIDBit);
                 case isSetUIDBit -> query(onShared, byMode(b -> (b & 04000) != 0), BITS, UnixNativeFile::isSetUIDBit);
                 case isSetStickyBit -> query(onShared, byMode(b -> (b & 01000) != 0), BITS, UnixNativeFile::isSetStickyBit);
@@ -444,43 +449,33 @@ public final class Stress {
                     : t == link || t == sharedLink || t == churn ? of.apply(0777) : null;
         }
 
-        private void setTriples(boolean onShared, PathSet<int[]> set, int shift) throws IOException {
-            int[] triples = {triple(), triple(), triple()};
-            if (onShared) {
-                Path target = sharedTarget();
-                Outcome o = run(() -> set.apply(target.toString(), triples));
-                expect(o.ok() || ((target == churn || target == flip) && o.notFound()), target.toString(), o);
-                return;
-            }
-            if (random.nextInt(4) == 0) {
-                Outcome o = run(() -> set.apply(link.toString(), triples));
+        /**
+         * A change of the mode: on this thread's file it must land as newMode says, its link must
+         * stay as it is (or be gone once deleted), shared entries may be gone.
+         */
+        private void changeMode(boolean onShared, PathChange change, IntUnaryOperator newMode) throws IOException {
+            Path target = onShared ? sharedTarget() : random.nextInt(4) == 0 ? link : file;
+            Outcome o = run(() -> change.apply(target.toString()));
+            if (target == file) {
+                expect(o.ok(), "own file", o);
+                mode = newMode.applyAsInt(mode);
+            } else if (target == link) {
                 expect(linkText != null ? o.ok() : o.notFound(), "own link", o);
             } else {
-                Outcome o = run(() -> set.apply(file.toString(), triples));
-                expect(o.ok(), "own file", o);
-                if (shift >= 0) {
-                    mode = (mode & ~(7 << shift)) | ((triples[0] & 7) << shift);
-                } else {
-                    mode = (mode & ~0777) | ((triples[0] & 7) << 6) | ((triples[1] & 7) << 3) | (triples[2] & 7);
-                }
+                expect(o.ok() || ((target == churn || target == flip) && o.notFound()), target.toString(), o);
+                return;
             }
             verifyFile();
         }
 
+        private void setTriple(boolean onShared, int shift, PathSet<Integer> set) throws IOException {
+            int t = triple();
+            changeMode(onShared, p -> set.apply(p, t), m -> m & ~(7 << shift) | (t & 7) << shift);
+        }
+
         private void setBit(boolean onShared, int bit, PathSet<Boolean> set) throws IOException {
             boolean flag = random.nextBoolean();
-            Path target = onShared ? sharedTarget() : random.nextInt(4) == 0 ? link : file;
-            Outcome o = run(() -> set.apply(target.toString(), flag));
-            if (target == file) {
-                expect(o.ok(), "own file", o);
-                mode = flag ? mode | bit : mode & ~bit;
-                verifyFile();
-            } else if (target == link) {
-                expect(linkText != null ? o.ok() : o.notFound(), "own link", o);
-                verifyFile();
-            } else {
-                expect(o.ok() || ((target == churn || target == flip) && o.notFound()), target.toString(), o);
-            }
+            changeMode(onShared, p -> set.apply(p, flag), m -> flag ? m | bit : m & ~bit);
         }
 
         private void queryOwnership(boolean onShared, Database db, String idName, PathQuery<String> query)
@@ -674,6 +669,11 @@ public final class Stress {
     @FunctionalInterface
     interface PathQuery<T> {
         T apply(String path) throws ExtendedIOException;
+    }
+
+    @FunctionalInterface
+    interface PathChange {
+        void apply(String path) throws ExtendedIOException;
     }
 
     @FunctionalInterface
