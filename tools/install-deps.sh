@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building (and, with "test", testing)
-# needs. Installs nothing that is there already; root is needed only when
+# Installs the Debian packages that building (and, with "test", testing and
+# benchmarking) needs. Installs nothing that is there already; root is needed only when
 # something is missing.
 set -euo pipefail
 
 packages=(g++ cmake make openjdk-17-jdk-headless)
 if [[ "${1:-}" == test ]]; then
-    packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount)
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount)
 fi
 
 missing=()

@@ -1,0 +1,12 @@
+package com.zel.io.file.bench;
+
+/** A native method that takes a String and does nothing: the JVM's part of every floor. */
+final class BareJni {
+    static {
+        System.load(System.getProperty("nativefile.bench.barejni"));
+    }
+
+    private BareJni() {}
+
+    static native int nothing(String path);
+}
