@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 CapturedLog::CapturedLog() {
     setenv("__JNI_NATIVEFILE_DEBUG", "", 1);
@@ -28,3 +29,5 @@ TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
+
+void onNewThread(const std::function<void()> &body) { std::thread(body).join(); }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "NativeFile.h"
@@ -33,5 +34,9 @@ public:
 private:
     std::string path_;
 };
+
+// Runs body on a thread of its own, which starts without the iconv
+// descriptors a thread keeps: for a test that counts or fails iconv_open.
+void onNewThread(const std::function<void()> &body);
 
 #endif
