@@ -132,6 +132,12 @@ int encodeUTF8(const jchar *units, std::size_t count, char *out, std::size_t roo
     };
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned u = units[i];
+        // Paths are mostly ASCII: one test for U+0001..U+007F.
+        if (u - 1 < 0x7F) {
+            if (at + 1 >= room) return fail(ENAMETOOLONG);
+            out[at++] = static_cast<char>(u);
+            continue;
+        }
         const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
                           units[i + 1] <= 0xDFFF;
         bool fits;
