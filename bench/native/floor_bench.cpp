@@ -277,6 +277,11 @@ int main(int argc, char **argv) {
             for (auto _ : state) c.second();
         });
     }
+    // How far the machine lets a system call scale: the bound of the
+    // queries' thread scaling.
+    benchmark::RegisterBenchmark("scaling/lstat", [&cases](benchmark::State &state) {
+        for (auto _ : state) cases.front().second();
+    })->Threads(1)->Threads(2)->UseRealTime();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

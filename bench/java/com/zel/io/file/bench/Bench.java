@@ -73,7 +73,7 @@ public final class Bench {
         Plan plan = smoke
                 ? new Plan(1, 2, 1, 5, 1, 5, 1, 0.001)
                 : new Plan(option(arguments, "--forks", 3), option(arguments, "--rounds", 20), 10, 300, 5, 100,
-                        10, 0.05);
+                        4, 0.05);
         int out = arguments.indexOf("--out");
         if (out < 0) throw new IllegalArgumentException("usage: Bench [--smoke] [--forks N] [--rounds N] --out DIR");
         Path results = Path.of(args[out + 1]);
@@ -85,13 +85,26 @@ public final class Bench {
             Cases.makeFiles(dir);
             String loadBefore = load();
             Map<String, Measured> measured = new LinkedHashMap<>();
-            for (Setting setting : settings(work)) {
+            List<Setting> settings = settings(work);
+            for (Setting setting : settings) {
                 System.err.println("bench: " + setting.label());
-                measured.put(setting.label(), new Measured(floor(setting, dir, plan), calls(setting, dir, plan)));
+                // The floor runs between the forks, so that both meet the
+                // same spells of the machine.
+                Map<String, List<Double>> floor = new LinkedHashMap<>();
+                Map<String, List<Double>> calls = new LinkedHashMap<>();
+                for (int fork = 0; fork < plan.forks(); fork++) {
+                    merge(floor, floor(setting, dir, plan));
+                    merge(calls, fork("calls", setting, dir, plan.warmupMs(), plan.rounds(), plan.roundMs()));
+                }
+                measured.put(setting.label(), new Measured(stats(floor), stats(calls)));
             }
             System.err.println("bench: thread scaling");
-            Map<String, Stat> scaling = scaling(settings(work).get(0), dir, plan);
-            Report report = new Report(machine(loadBefore, load()), plan.toString(), measured, scaling);
+            Map<String, List<Double>> scaling = new LinkedHashMap<>();
+            for (int fork = 0; fork < plan.forks(); fork++) {
+                merge(scaling, fork("scaling", settings.get(0), dir, plan.warmupMs(), plan.scalingRounds(),
+                        plan.scalingMs()));
+            }
+            Report report = new Report(machine(loadBefore, load()), plan.toString(), measured, stats(scaling));
             Files.writeString(results.resolve("results.md"), report.markdown());
             Files.writeString(results.resolve("results.json"), report.json());
             System.out.print(report.markdown());
@@ -156,7 +169,7 @@ public final class Bench {
     }
 
     // The C++ floor, each repetition one sample.
-    private static Map<String, Stat> floor(Setting setting, Path dir, Plan plan) throws Exception {
+    private static Map<String, List<Double>> floor(Setting setting, Path dir, Plan plan) throws Exception {
         Path json = dir.resolveSibling("floor.json");
         List<String> command = List.of(System.getProperty("nativefile.bench.floor"),
                 "--benchmark_repetitions=" + plan.floorRepetitions(),
@@ -168,7 +181,7 @@ public final class Bench {
 
     // Google Benchmark's entries are flat objects: one per repetition
     // ("iteration"), then the aggregates, which are not samples.
-    private static Map<String, Stat> samples(String json) {
+    private static Map<String, List<Double>> samples(String json) {
         Map<String, List<Double>> values = new LinkedHashMap<>();
         Matcher entry = Pattern.compile("\\{[^{}]*\\}").matcher(json.substring(json.indexOf("\"benchmarks\"")));
         while (entry.find()) {
@@ -183,9 +196,7 @@ public final class Bench {
             values.computeIfAbsent(field(object, "run_name"), k -> new ArrayList<>())
                     .add(Double.parseDouble(field(object, "real_time")) * scale);
         }
-        Map<String, Stat> stats = new LinkedHashMap<>();
-        values.forEach((name, sample) -> stats.put(name, Stat.of(sample)));
-        return stats;
+        return values;
     }
 
     private static String field(String object, String name) {
@@ -203,38 +214,31 @@ public final class Bench {
                 String.valueOf(warmupMs), String.valueOf(rounds), String.valueOf(roundMs));
     }
 
-    // Every round of every fork is one sample.
-    private static Map<String, List<Double>> forks(String mode, Setting setting, Path dir, int forks, int warmupMs,
-                                                   int rounds, int roundMs) throws Exception {
+    // One forked JVM; each round is one sample.
+    private static Map<String, List<Double>> fork(String mode, Setting setting, Path dir, int warmupMs, int rounds,
+                                                  int roundMs) throws Exception {
         Map<String, List<Double>> values = new LinkedHashMap<>();
-        for (int fork = 0; fork < forks; fork++) {
-            List<String> command = runner(mode, dir, warmupMs, rounds, roundMs);
-            for (String line : lines(start(command, setting), command)) {
-                String[] parts = line.split(" ", 3);
-                if (parts[0].equals("encoding") && !parts[1].equals(setting.encoding())) {
-                    throw new IOException("the JVM runs in " + parts[1] + ", not in " + setting.label());
-                }
-                if (parts.length == 3 && (parts[0].equals("ns") || parts[0].equals("scale"))) {
-                    values.computeIfAbsent(parts[2], k -> new ArrayList<>()).add(Double.valueOf(parts[1]));
-                }
+        List<String> command = runner(mode, dir, warmupMs, rounds, roundMs);
+        for (String line : lines(start(command, setting), command)) {
+            String[] parts = line.split(" ", 3);
+            if (parts[0].equals("encoding") && !parts[1].equals(setting.encoding())) {
+                throw new IOException("the JVM runs in " + parts[1] + ", not in " + setting.label());
+            }
+            if (parts.length == 3 && (parts[0].equals("ns") || parts[0].equals("scale"))) {
+                values.computeIfAbsent(parts[2], k -> new ArrayList<>()).add(Double.valueOf(parts[1]));
             }
         }
         return values;
+    }
+
+    private static void merge(Map<String, List<Double>> into, Map<String, List<Double>> values) {
+        values.forEach((name, sample) -> into.computeIfAbsent(name, k -> new ArrayList<>()).addAll(sample));
     }
 
     private static Map<String, Stat> stats(Map<String, List<Double>> values) {
         Map<String, Stat> stats = new LinkedHashMap<>();
         values.forEach((name, sample) -> stats.put(name, Stat.of(sample)));
         return stats;
-    }
-
-    private static Map<String, Stat> calls(Setting setting, Path dir, Plan plan) throws Exception {
-        return stats(forks("calls", setting, dir, plan.forks(), plan.warmupMs(), plan.rounds(), plan.roundMs()));
-    }
-
-    private static Map<String, Stat> scaling(Setting setting, Path dir, Plan plan) throws Exception {
-        return stats(forks("scaling", setting, dir, plan.forks(), plan.warmupMs(), plan.scalingRounds(),
-                plan.scalingMs()));
     }
 
     // ---------------------------------------------------------------- the machine
@@ -294,6 +298,14 @@ public final class Bench {
         double javaRatio(String label, Cases.Row row) {
             String java = fastestJava(label, row);
             return java == null ? Double.NaN : ns(label, row.method()) / ns(label, java);
+        }
+
+        /** Throughput of lstat in C++ on 2 threads over 1: how far the machine lets a system call scale. */
+        double systemScaling() {
+            Map<String, Stat> floor = at(UTF8).floor();
+            Stat one = floor.get("scaling/lstat/real_time/threads:1");
+            Stat two = floor.get("scaling/lstat/real_time/threads:2");
+            return one == null || two == null ? Double.NaN : one.median() / two.median();
         }
 
         double localeRatio(Cases.Row row) {
@@ -362,14 +374,16 @@ public final class Bench {
                 md.append(' ').append(ratio(localeRatio(row))).append(" |\n");
             }
             md.append("\nThread scaling in ").append(UTF8).append(": throughput of 2 threads over that of 1, "
-                    + "median (and quartiles) of the rounds.\n\n| Query | 2 threads ÷ 1 |\n|---|--:|\n");
+                    + "median (and quartiles) of the rounds. The machine's own bound: lstat in C++ on 2 threads "
+                    + "does ").append(ratio(systemScaling())).append("× the calls of 1.\n\n"
+                    + "| Query | 2 threads ÷ 1 |\n|---|--:|\n");
             scaling.forEach((name, stat) -> md.append("| ").append(name).append(" | ")
                     .append(String.format(Locale.ROOT, "%.2f (%.2f–%.2f)", stat.median(), stat.p25(), stat.p75()))
                     .append(" |\n"));
             md.append("\nFloor parts in ").append(UTF8).append(", ns (Google Benchmark, median of the repetitions):\n\n"
                     + "| System calls | ns |\n|---|--:|\n");
             at(UTF8).floor().forEach((name, stat) -> {
-                if (!name.startsWith("native/")) md.append("| ").append(name).append(" | ").append(fmt(stat.median())).append(" |\n");
+                if (!name.startsWith("native/") && !name.startsWith("scaling/")) md.append("| ").append(name).append(" | ").append(fmt(stat.median())).append(" |\n");
             });
             md.append("\nRun: ").append(plan).append('\n');
             return md.toString();
@@ -388,7 +402,8 @@ public final class Bench {
                 json.append(separator).append(quote(label)).append(": ").append(num(ns(label, Cases.BARE)));
                 separator = ", ";
             }
-            json.append("},\n  \"methods\": [");
+            json.append("},\n  \"lstat_threads_2_over_1\": ").append(num(systemScaling()));
+            json.append(",\n  \"methods\": [");
             separator = "\n";
             for (Cases.Row row : Cases.ROWS) {
                 json.append(separator).append("    {\"method\": ").append(quote(row.method()))

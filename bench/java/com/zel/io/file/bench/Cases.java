@@ -60,6 +60,8 @@ final class Cases {
     private static final String PERMISSIONS = "Files.getPosixFilePermissions(NOFOLLOW_LINKS)";
     private static final String ATTRIBUTES = "Files.readAttributes(PosixFileAttributes, NOFOLLOW_LINKS)";
     private static final String SET_PERMISSIONS = "Files.setPosixFilePermissions";
+    // What Java code does to change one class's bits and keep the others'.
+    private static final String EDIT_PERMISSIONS = "Files.getPosixFilePermissions+setPosixFilePermissions";
 
     static final List<Row> ROWS =
             List.of(
@@ -81,9 +83,12 @@ final class Cases {
                             List.of("File.getUsableSpace()", "Files.getFileStore(p).getUsableSpace()")),
                     new Row("getFileSystemSize", Kind.QUERY, "statvfs", 1,
                             List.of("File.getTotalSpace()", "Files.getFileStore(p).getTotalSpace()")),
-                    new Row("setUserPermissions", Kind.CHANGE, "lstat+fchmodat2", 1, List.of(SET_PERMISSIONS)),
-                    new Row("setGroupPermissions", Kind.CHANGE, "lstat+fchmodat2", 1, List.of(SET_PERMISSIONS)),
-                    new Row("setWorldPermissions", Kind.CHANGE, "lstat+fchmodat2", 1, List.of(SET_PERMISSIONS)),
+                    new Row("setUserPermissions", Kind.CHANGE, "lstat+fchmodat2", 1,
+                            List.of(SET_PERMISSIONS, EDIT_PERMISSIONS)),
+                    new Row("setGroupPermissions", Kind.CHANGE, "lstat+fchmodat2", 1,
+                            List.of(SET_PERMISSIONS, EDIT_PERMISSIONS)),
+                    new Row("setWorldPermissions", Kind.CHANGE, "lstat+fchmodat2", 1,
+                            List.of(SET_PERMISSIONS, EDIT_PERMISSIONS)),
                     new Row("setPermissions", Kind.CHANGE, "lstat+fchmodat2", 1, List.of(SET_PERMISSIONS)),
                     new Row("setUIDBit", Kind.CHANGE, "lstat+fchmodat2", 1, List.of()),
                     new Row("setGIDBit", Kind.CHANGE, "lstat+fchmodat2", 1, List.of()),
@@ -163,8 +168,7 @@ final class Cases {
         }));
 
         ops.put(PERMISSIONS, () -> Files.getPosixFilePermissions(regularPath, NOFOLLOW_LINKS).size());
-        ops.put(ATTRIBUTES, () -> Files.readAttributes(regularPath, PosixFileAttributes.class, NOFOLLOW_LINKS)
-                .permissions().size());
+        ops.put(ATTRIBUTES, () -> Files.readAttributes(regularPath, PosixFileAttributes.class, NOFOLLOW_LINKS).size());
         ops.put("Files.getOwner(NOFOLLOW_LINKS)", () -> Files.getOwner(regularPath, NOFOLLOW_LINKS).getName().length());
         ops.put("Files.readAttributes(PosixFileAttributes).group()",
                 () -> Files.readAttributes(regularPath, PosixFileAttributes.class, NOFOLLOW_LINKS)
@@ -181,6 +185,13 @@ final class Cases {
         ops.put("File.getTotalSpace()", regularFile::getTotalSpace);
         ops.put("Files.getFileStore(p).getTotalSpace()", () -> Files.getFileStore(regularPath).getTotalSpace());
         ops.put(SET_PERMISSIONS, () -> Files.setPosixFilePermissions(changedPath, mode).hashCode());
+        ops.put(EDIT_PERMISSIONS, () -> {
+            Set<PosixFilePermission> edited = Files.getPosixFilePermissions(changedPath, NOFOLLOW_LINKS);
+            edited.add(PosixFilePermission.OWNER_READ);
+            edited.add(PosixFilePermission.OWNER_WRITE);
+            edited.remove(PosixFilePermission.OWNER_EXECUTE);
+            return Files.setPosixFilePermissions(changedPath, edited).hashCode();
+        });
         ops.put("PosixFileAttributeView(NOFOLLOW_LINKS).setOwner(lookup)",
                 () -> run(() -> ownedView.setOwner(lookup.lookupPrincipalByName(user))));
         ops.put("PosixFileAttributeView(NOFOLLOW_LINKS).setGroup(lookup)",

@@ -2,8 +2,10 @@ package com.zel.io.file.bench;
 
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.Collections;
 import java.util.List;
 import java.util.Map;
+import java.util.Random;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.concurrent.atomic.AtomicLong;
@@ -40,32 +42,38 @@ public final class Runner {
         System.out.println("sink " + (sink + checksum.get()));
     }
 
-    // Rounds go through every case in turn, so that a slow spell of the
-    // machine spreads over all cases instead of falling on one.
+    // Rounds go through every case, in a new order each round, so that
+    // neither a slow spell of the machine nor what a case leaves behind (a
+    // directory just changed, caches filled) falls on one case.
     private static void calls(Map<String, Cases.Op> ops, long warmupNs, int rounds, long roundNs)
             throws Exception {
         List<String> names = new ArrayList<>(ops.keySet());
         long[] batch = new long[names.size()];
-        for (int i = 0; i < names.size(); i++) {
-            batch[i] = calibrate(ops.get(names.get(i)), roundNs);
-            Cases.Op op = ops.get(names.get(i));
-            for (long end = System.nanoTime() + warmupNs; System.nanoTime() < end; ) time(op, batch[i]);
-        }
+        for (int i = 0; i < names.size(); i++) batch[i] = warmUp(ops.get(names.get(i)), warmupNs, roundNs);
+        List<Integer> order = new ArrayList<>();
+        for (int i = 0; i < names.size(); i++) order.add(i);
+        Random random = new Random(rounds);
         for (int round = 0; round < rounds; round++) {
-            for (int i = 0; i < names.size(); i++) {
+            Collections.shuffle(order, random);
+            for (int i : order) {
                 long elapsed = time(ops.get(names.get(i)), batch[i]);
                 System.out.println("ns " + (double) elapsed / batch[i] + " " + names.get(i));
             }
         }
     }
 
-    // Calls per round: doubled until a batch takes a tenth of a round, then
-    // scaled to a whole one.
-    private static long calibrate(Cases.Op op, long roundNs) throws Exception {
+    // Runs op for warmupNs, so that the JIT has compiled it and what the
+    // first calls set up (a class, the library, a thread's converters) is
+    // done; returns the calls that take a round once warm. Batches double
+    // until one takes a tenth of a round.
+    private static long warmUp(Cases.Op op, long warmupNs, long roundNs) throws Exception {
         long n = 1;
-        long elapsed;
-        while ((elapsed = time(op, n)) < roundNs / 10 && n < (1L << 30)) n *= 2;
-        return Math.max(1, (long) ((double) n * roundNs / Math.max(elapsed, 1)));
+        long elapsed = 0;
+        for (long end = System.nanoTime() + warmupNs; System.nanoTime() < end || elapsed < roundNs / 10; ) {
+            elapsed = time(op, n);
+            if (elapsed < roundNs / 10 && n < (1L << 30)) n *= 2;
+        }
+        return Math.max(1, (long) ((double) n * roundNs / Math.max(time(op, n), 1)));
     }
 
     private static long time(Cases.Op op, long n) throws Exception {
