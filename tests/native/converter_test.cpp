@@ -5,7 +5,6 @@
 
 #include <array>
 #include <clocale>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -122,20 +121,8 @@ TEST(ThreadConverters, AFailedOpenIsTriedAgain) {
 // or the euro sign.
 class LocaleChanges : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        for (const char *charmap : {"ISO-8859-1", "ISO-8859-15"}) {
-            const std::string command = std::string("localedef -c -i en_US -f ") + charmap + " " +
-                                        (*dir_ / (std::string("en_US.") + charmap)) + " >/dev/null 2>&1";
-            (void)std::system(command.c_str());
-        }
-        setenv("LOCPATH", dir_->path().c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        std::setlocale(LC_ALL, "C");
-        unsetenv("LOCPATH");
-        delete dir_;
-    }
+    static void SetUpTestSuite() { locales_ = new MadeLocales({"ISO-8859-1", "ISO-8859-15"}); }
+    static void TearDownTestSuite() { delete locales_; }
     void TearDown() override { std::setlocale(LC_ALL, "C"); }
 
     static bool use(const char *locale) { return std::setlocale(LC_ALL, locale) != nullptr; }
@@ -155,9 +142,9 @@ protected:
 
     faults::Scope scope_;
     FakeJni jni_;
-    static TempDir *dir_;
+    static MadeLocales *locales_;
 };
-TempDir *LocaleChanges::dir_ = nullptr;
+MadeLocales *LocaleChanges::locales_ = nullptr;
 
 TEST_F(LocaleChanges, ConversionsFollowTheLocaleOfTheMoment) {
     if (!use("en_US.ISO-8859-1") || !use("en_US.ISO-8859-15")) GTEST_SKIP() << "localedef failed";

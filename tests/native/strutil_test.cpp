@@ -16,27 +16,17 @@ using Buffer = std::array<char, NF_PATH_LEN>;
 // A Latin-1 locale built for the tests, so that texts must go through iconv.
 class Latin1Locale : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new TempDir;
-        const std::string command = "localedef -c -i en_US -f ISO-8859-1 " + (*dir_ / "en_US.ISO-8859-1") +
-                                    " >/dev/null 2>&1";
-        (void)std::system(command.c_str());
-        setenv("LOCPATH", dir_->path().c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        std::setlocale(LC_ALL, "C");
-        unsetenv("LOCPATH");
-        delete dir_;
-    }
+    static void SetUpTestSuite() { locales_ = new MadeLocales({"ISO-8859-1"}); }
+    static void TearDownTestSuite() { delete locales_; }
     void SetUp() override {
         if (std::setlocale(LC_ALL, "en_US.ISO-8859-1") == nullptr) GTEST_SKIP() << "localedef failed";
     }
     void TearDown() override { std::setlocale(LC_ALL, "C"); }
 
     faults::Scope scope_;
-    static TempDir *dir_;
+    static MadeLocales *locales_;
 };
-TempDir *Latin1Locale::dir_ = nullptr;
+MadeLocales *Latin1Locale::locales_ = nullptr;
 
 TEST_F(Latin1Locale, TextsAreConvertedBothWays) {
     onNewThread([] {
