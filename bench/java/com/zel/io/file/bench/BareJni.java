@@ -9,4 +9,7 @@ final class BareJni {
     private BareJni() {}
 
     static native int nothing(String path);
+
+    /** Returns a new String of the text the benchmark's link holds, and does nothing else. */
+    static native String text(String path);
 }

@@ -93,18 +93,22 @@ public final class Bench {
                 Map<String, List<Double>> floor = new LinkedHashMap<>();
                 Map<String, List<Double>> calls = new LinkedHashMap<>();
                 for (int fork = 0; fork < plan.forks(); fork++) {
-                    merge(floor, floor(setting, dir, plan));
+                    merge(floor, floor(setting, dir, plan, "-^scaling/"));
                     merge(calls, fork("calls", setting, dir, plan.warmupMs(), plan.rounds(), plan.roundMs()));
                 }
                 measured.put(setting.label(), new Measured(stats(floor), stats(calls)));
             }
             System.err.println("bench: thread scaling");
             Map<String, List<Double>> scaling = new LinkedHashMap<>();
+            Map<String, List<Double>> machineScaling = new LinkedHashMap<>();
             for (int fork = 0; fork < plan.forks(); fork++) {
+                merge(machineScaling, floor(settings.get(0), dir, plan, "^scaling/"));
                 merge(scaling, fork("scaling", settings.get(0), dir, plan.warmupMs(), plan.scalingRounds(),
                         plan.scalingMs()));
             }
-            Report report = new Report(machine(loadBefore, load()), plan.toString(), measured, stats(scaling));
+            int mountPoints = Files.readAllLines(Path.of("/proc/self/mounts")).size();
+            Report report = new Report(machine(loadBefore, load()), plan.toString(), measured, stats(scaling),
+                    stats(machineScaling), mountPoints);
             Files.writeString(results.resolve("results.md"), report.markdown());
             Files.writeString(results.resolve("results.json"), report.json());
             System.out.print(report.markdown());
@@ -169,9 +173,11 @@ public final class Bench {
     }
 
     // The C++ floor, each repetition one sample.
-    private static Map<String, List<Double>> floor(Setting setting, Path dir, Plan plan) throws Exception {
+    private static Map<String, List<Double>> floor(Setting setting, Path dir, Plan plan, String filter)
+            throws Exception {
         Path json = dir.resolveSibling("floor.json");
         List<String> command = List.of(System.getProperty("nativefile.bench.floor"),
+                "--benchmark_filter=" + filter,
                 "--benchmark_repetitions=" + plan.floorRepetitions(),
                 String.format(Locale.ROOT, "--benchmark_min_time=%g", plan.floorSeconds()),
                 "--benchmark_out=" + json, "--benchmark_out_format=json", dir.toString());
@@ -270,7 +276,7 @@ public final class Bench {
 
     /** The tables and the JSON, from what was measured. */
     private record Report(Map<String, String> machine, String plan, Map<String, Measured> measured,
-                          Map<String, Stat> scaling) {
+                          Map<String, Stat> scaling, Map<String, Stat> machineScaling, int mountPoints) {
         private static final double FLOOR_TARGET = 1.3;
         private static final double LEAN_TARGET = 1.5;
         private static final double THREADS_TARGET = 1.8;
@@ -290,6 +296,11 @@ public final class Bench {
             return at(label).floor().get(row.floor()).median() + row.jniCalls() * ns(label, Cases.BARE);
         }
 
+        /** The time over the floor plus as many bare JNI calls returning a String as the method makes. */
+        double withTexts(String label, Cases.Row row) {
+            return ns(label, row.method()) / (floor(label, row) + row.texts(mountPoints) * ns(label, Cases.BARE_TEXT));
+        }
+
         /** The fastest of Java's equivalents, or null. */
         String fastestJava(String label, Cases.Row row) {
             return row.java().stream().min(Comparator.comparingDouble(name -> ns(label, name))).orElse(null);
@@ -302,9 +313,8 @@ public final class Bench {
 
         /** Throughput of lstat in C++ on 2 threads over 1: how far the machine lets a system call scale. */
         double systemScaling() {
-            Map<String, Stat> floor = at(UTF8).floor();
-            Stat one = floor.get("scaling/lstat/real_time/threads:1");
-            Stat two = floor.get("scaling/lstat/real_time/threads:2");
+            Stat one = machineScaling.get("scaling/lstat/real_time/threads:1");
+            Stat two = machineScaling.get("scaling/lstat/real_time/threads:2");
             return one == null || two == null ? Double.NaN : one.median() / two.median();
         }
 
@@ -316,7 +326,13 @@ public final class Bench {
         List<String> misses(Cases.Row row) {
             List<String> misses = new ArrayList<>();
             double toFloor = ns(UTF8, row.method()) / floor(UTF8, row);
-            if (row.query() && toFloor > FLOOR_TARGET) misses.add(String.format(Locale.ROOT, "%.2f× floor", toFloor));
+            if (row.query() && toFloor > FLOOR_TARGET) {
+                String miss = String.format(Locale.ROOT, "%.2f× floor", toFloor);
+                if (row.texts(mountPoints) > 0) {
+                    miss += String.format(Locale.ROOT, " (%.2f× with the Strings it returns)", withTexts(UTF8, row));
+                }
+                misses.add(miss);
+            }
             double toJava = javaRatio(UTF8, row);
             double limit = row.lean() ? 1 / LEAN_TARGET : 1;
             if (toJava > limit) misses.add(String.format(Locale.ROOT, "%.2f× Java", toJava));
@@ -337,7 +353,8 @@ public final class Bench {
                     .append(machine.get("load after")).append(" after.\n\n");
             md.append("Per call in ").append(UTF8).append(", median of all rounds (± half the interquartile range). ")
                     .append("Floor: the system calls in C++ plus a bare JNI call (")
-                    .append(fmt(ns(UTF8, Cases.BARE))).append(" ns). Alone: the library called from C++, without "
+                    .append(fmt(ns(UTF8, Cases.BARE))).append(" ns; one that returns a new 11-character String: ")
+                    .append(fmt(ns(UTF8, Cases.BARE_TEXT))).append(" ns). Alone: the library called from C++, without "
                             + "the JVM. Java: the fastest of Java's equivalents. Targets: queries (Q) within "
                             + "1.3× their floor, never slower than Java, 1.5× faster (≤ 0.67×) where marked lean (L), "
                             + "2 threads ≥ 1.8× one, Latin-1 locale ≤ 1.5× UTF-8.\n\n");
@@ -374,10 +391,13 @@ public final class Bench {
                 md.append(' ').append(ratio(localeRatio(row))).append(" |\n");
             }
             md.append("\nThread scaling in ").append(UTF8).append(": throughput of 2 threads over that of 1, "
-                    + "median (and quartiles) of the rounds. The machine's own bound: lstat in C++ on 2 threads "
-                    + "does ").append(ratio(systemScaling())).append("× the calls of 1.\n\n"
+                    + "median (and quartiles) of the rounds. What the machine allowed meanwhile: lstat in C++ on 2 "
+                    + "threads made ").append(ratio(systemScaling())).append("× the calls of 1 (between the forks), "
+                    + "the bare JNI call ").append(ratio(scaling.get(Cases.BARE).median()))
+                    .append("× (in them).\n\n"
                     + "| Query | 2 threads ÷ 1 |\n|---|--:|\n");
-            scaling.forEach((name, stat) -> md.append("| ").append(name).append(" | ")
+            scaling.forEach((name, stat) -> md.append("| ").append(name.equals(Cases.BARE) ? "(control) " + name : name)
+                    .append(" | ")
                     .append(String.format(Locale.ROOT, "%.2f (%.2f–%.2f)", stat.median(), stat.p25(), stat.p75()))
                     .append(" |\n"));
             md.append("\nFloor parts in ").append(UTF8).append(", ns (Google Benchmark, median of the repetitions):\n\n"
@@ -402,7 +422,9 @@ public final class Bench {
                 json.append(separator).append(quote(label)).append(": ").append(num(ns(label, Cases.BARE)));
                 separator = ", ";
             }
-            json.append("},\n  \"lstat_threads_2_over_1\": ").append(num(systemScaling()));
+            json.append("},\n  \"bare_jni_string_ns\": ").append(num(ns(UTF8, Cases.BARE_TEXT)));
+            json.append(",\n  \"mount_points\": ").append(mountPoints);
+            json.append(",\n  \"lstat_threads_2_over_1\": ").append(num(systemScaling()));
             json.append(",\n  \"methods\": [");
             separator = "\n";
             for (Cases.Row row : Cases.ROWS) {
@@ -411,6 +433,8 @@ public final class Bench {
                         .append(", \"floor_calls\": ").append(quote(row.floor()))
                         .append(", \"ns\": ").append(num(ns(UTF8, row.method())))
                         .append(", \"ratio_to_floor\": ").append(num(ns(UTF8, row.method()) / floor(UTF8, row)))
+                        .append(", \"ratio_to_floor_with_results\": ")
+                        .append(row.texts(mountPoints) > 0 ? num(withTexts(UTF8, row)) : "null")
                         .append(", \"ratio_to_java\": ").append(num(javaRatio(UTF8, row)))
                         .append(", \"ratio_latin1_to_utf8\": ").append(num(localeRatio(row)));
                 Stat threads = scaling.get(row.method());

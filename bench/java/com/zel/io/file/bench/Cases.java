@@ -52,9 +52,19 @@ final class Cases {
         boolean lean() {
             return kind == Kind.LEAN_QUERY || kind == Kind.LEAN_CHANGE;
         }
+
+        /** The Strings the method makes for its result, which its floor does not count. */
+        int texts(int mountPoints) {
+            return switch (method) {
+                case "getFileOwner", "getFileGroup", "getSymLinkValue" -> 1;
+                case "getMountedFileSystems" -> mountPoints;
+                default -> 0;
+            };
+        }
     }
 
     static final String BARE = "bare JNI nothing(String)";
+    static final String BARE_TEXT = "bare JNI text(String), a new String back";
     static final String LINK_PAIR = "createSymLink+symlinkDelete";
 
     private static final String PERMISSIONS = "Files.getPosixFilePermissions(NOFOLLOW_LINKS)";
@@ -140,6 +150,7 @@ final class Cases {
 
         Map<String, Op> ops = new LinkedHashMap<>();
         ops.put(BARE, () -> BareJni.nothing(regular));
+        ops.put(BARE_TEXT, () -> BareJni.text(regular).length());
         ops.put("getUserPermissions", () -> UnixNativeFile.getUserPermissions(regular));
         ops.put("getGroupPermissions", () -> UnixNativeFile.getGroupPermissions(regular));
         ops.put("getWorldPermissions", () -> UnixNativeFile.getWorldPermissions(regular));
