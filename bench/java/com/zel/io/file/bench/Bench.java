@@ -33,7 +33,7 @@ public final class Bench {
 
     private Bench() {}
 
-    /** How much is measured. */
+    /** How much is measured; the floor's repetitions are those of each fork. */
     private record Plan(int forks, int rounds, int roundMs, int warmupMs, int scalingRounds, int scalingMs,
                         int floorRepetitions, double floorSeconds) {}
 
@@ -135,11 +135,8 @@ public final class Bench {
         Path locales = work.resolve("locales");
         Files.createDirectories(locales);
         Path latin1 = locales.resolve("en_US.ISO-8859-1");
-        if (!Files.exists(latin1)) {
-            Process localedef = new ProcessBuilder("localedef", "-c", "-i", "en_US", "-f", LATIN1, latin1.toString())
-                    .redirectErrorStream(true).redirectOutput(ProcessBuilder.Redirect.DISCARD).start();
-            localedef.waitFor();
-        }
+        new ProcessBuilder("localedef", "-c", "-i", "en_US", "-f", LATIN1, latin1.toString())
+                .redirectErrorStream(true).redirectOutput(ProcessBuilder.Redirect.DISCARD).start().waitFor();
         if (Files.exists(latin1)) {
             settings.add(new Setting(LATIN1, Map.of("LC_ALL", "en_US.ISO-8859-1", "LOCPATH", locales.toString()),
                     LATIN1));
@@ -311,10 +308,10 @@ public final class Bench {
             return java == null ? Double.NaN : ns(label, row.method()) / ns(label, java);
         }
 
-        /** Throughput of lstat in C++ on 2 threads over 1: how far the machine lets a system call scale. */
-        double systemScaling() {
-            Stat one = machineScaling.get("scaling/lstat/real_time/threads:1");
-            Stat two = machineScaling.get("scaling/lstat/real_time/threads:2");
+        /** Throughput of a floor's system calls in C++ on 2 threads over 1: how far the machine lets them scale. */
+        double floorScaling(String floor) {
+            Stat one = machineScaling.get("scaling/" + floor + "/real_time/threads:1");
+            Stat two = machineScaling.get("scaling/" + floor + "/real_time/threads:2");
             return one == null || two == null ? Double.NaN : one.median() / two.median();
         }
 
@@ -340,7 +337,8 @@ public final class Bench {
             if (locale > LOCALE_TARGET) misses.add(String.format(Locale.ROOT, "%.2f× in %s", locale, LATIN1));
             Stat threads = scaling.get(row.method());
             if (row.query() && threads != null && threads.median() < THREADS_TARGET) {
-                misses.add(String.format(Locale.ROOT, "%.2f× with 2 threads", threads.median()));
+                misses.add(String.format(Locale.ROOT, "%.2f× with 2 threads (its system calls in C++: %.2f×)",
+                        threads.median(), floorScaling(row.floor())));
             }
             return misses;
         }
@@ -379,7 +377,9 @@ public final class Bench {
                         .append(" | ").append(misses.isEmpty() ? "met" : "missed: " + String.join(", ", misses))
                         .append(" |\n");
             }
-            md.append("\nLocales: ns per call, and the Latin-1 locale's time over the UTF-8 locale's.\n\n");
+            md.append("\nLocales: ns per call, and the Latin-1 locale's time over the UTF-8 locale's.")
+                    .append(measured.containsKey(LATIN1) ? "" : " No Latin-1 locale: localedef could not make it.")
+                    .append("\n\n");
             md.append("| Method |");
             measured.keySet().forEach(label -> md.append(' ').append(label).append(" ns |"));
             md.append(" ").append(LATIN1).append(" ÷ ").append(UTF8).append(" |\n|---|");
@@ -391,14 +391,15 @@ public final class Bench {
                 md.append(' ').append(ratio(localeRatio(row))).append(" |\n");
             }
             md.append("\nThread scaling in ").append(UTF8).append(": throughput of 2 threads over that of 1, "
-                    + "median (and quartiles) of the rounds. What the machine allowed meanwhile: lstat in C++ on 2 "
-                    + "threads made ").append(ratio(systemScaling())).append("× the calls of 1 (between the forks), "
-                    + "the bare JNI call ").append(ratio(scaling.get(Cases.BARE).median()))
-                    .append("× (in them).\n\n"
-                    + "| Query | 2 threads ÷ 1 |\n|---|--:|\n");
+                    + "median (and quartiles) of the rounds; beside it what the machine allowed meanwhile: the same "
+                    + "system calls in C++ (between the forks), and a bare JNI call (in them).\n\n"
+                    + "| Query | 2 threads ÷ 1 | its system calls in C++ |\n|---|--:|--:|\n");
+            Map<String, String> floors = new LinkedHashMap<>();
+            Cases.ROWS.forEach(row -> floors.put(row.method(), row.floor()));
             scaling.forEach((name, stat) -> md.append("| ").append(name.equals(Cases.BARE) ? "(control) " + name : name)
                     .append(" | ")
                     .append(String.format(Locale.ROOT, "%.2f (%.2f–%.2f)", stat.median(), stat.p25(), stat.p75()))
+                    .append(" | ").append(floors.containsKey(name) ? ratio(floorScaling(floors.get(name))) : "")
                     .append(" |\n"));
             md.append("\nFloor parts in ").append(UTF8).append(", ns (Google Benchmark, median of the repetitions):\n\n"
                     + "| System calls | ns |\n|---|--:|\n");
@@ -424,7 +425,8 @@ public final class Bench {
             }
             json.append("},\n  \"bare_jni_string_ns\": ").append(num(ns(UTF8, Cases.BARE_TEXT)));
             json.append(",\n  \"mount_points\": ").append(mountPoints);
-            json.append(",\n  \"lstat_threads_2_over_1\": ").append(num(systemScaling()));
+            json.append(",\n  \"bare_jni_threads_2_over_1\": ")
+                    .append(scaling.containsKey(Cases.BARE) ? num(scaling.get(Cases.BARE).median()) : "null");
             json.append(",\n  \"methods\": [");
             separator = "\n";
             for (Cases.Row row : Cases.ROWS) {
@@ -438,7 +440,8 @@ public final class Bench {
                         .append(", \"ratio_to_java\": ").append(num(javaRatio(UTF8, row)))
                         .append(", \"ratio_latin1_to_utf8\": ").append(num(localeRatio(row)));
                 Stat threads = scaling.get(row.method());
-                json.append(", \"threads_2_over_1\": ").append(threads == null ? "null" : num(threads.median()));
+                json.append(", \"threads_2_over_1\": ").append(threads == null ? "null" : num(threads.median()))
+                        .append(", \"floor_threads_2_over_1\": ").append(num(floorScaling(row.floor())));
                 json.append(", \"targets_missed\": [");
                 String inner = "";
                 for (String miss : misses(row)) {
