@@ -17,8 +17,7 @@ constexpr char kDefaultCodePage[] = "ISO8859-1";
 
 // Code pages whose texts are taken as they stand. glibc names the C locale's
 // code page ANSI_X3.4-1968.
-constexpr std::array<std::string_view, 5> kPassThrough{"C", "POSIX", "UTF-8", "ASCII",
-                                                        "ANSI_X3.4-1968"};
+constexpr std::array<const char *, 5> kPassThrough{"UTF-8", "ANSI_X3.4-1968", "C", "POSIX", "ASCII"};
 
 const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 
@@ -114,8 +113,8 @@ const char *localeCodePage() {
 }
 
 bool isPassThrough(const char *codePage) {
-    for (auto name : kPassThrough)
-        if (name == codePage) return true;
+    for (const char *name : kPassThrough)
+        if (std::strcmp(name, codePage) == 0) return true;
     return false;
 }
 

@@ -10,6 +10,9 @@ final class BareJni {
 
     static native int nothing(String path);
 
+    /** Reads the String's units into a native buffer, as the library reads a path, and does nothing else. */
+    static native int read(String path);
+
     /** Returns a new String of the text the benchmark's link holds, and does nothing else. */
     static native String text(String path);
 }

@@ -64,6 +64,7 @@ final class Cases {
     }
 
     static final String BARE = "bare JNI nothing(String)";
+    static final String BARE_READ = "bare JNI read(String), its units read";
     static final String BARE_TEXT = "bare JNI text(String), a new String back";
     static final String LINK_PAIR = "createSymLink+symlinkDelete";
 
@@ -150,6 +151,7 @@ final class Cases {
 
         Map<String, Op> ops = new LinkedHashMap<>();
         ops.put(BARE, () -> BareJni.nothing(regular));
+        ops.put(BARE_READ, () -> BareJni.read(regular));
         ops.put(BARE_TEXT, () -> BareJni.text(regular).length());
         ops.put("getUserPermissions", () -> UnixNativeFile.getUserPermissions(regular));
         ops.put("getGroupPermissions", () -> UnixNativeFile.getGroupPermissions(regular));
