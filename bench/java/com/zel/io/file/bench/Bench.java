@@ -86,17 +86,22 @@ public final class Bench {
             String loadBefore = load();
             Map<String, Measured> measured = new LinkedHashMap<>();
             List<Setting> settings = settings(work);
-            for (Setting setting : settings) {
-                System.err.println("bench: " + setting.label());
-                // The floor runs between the forks, so that both meet the
-                // same spells of the machine.
-                Map<String, List<Double>> floor = new LinkedHashMap<>();
-                Map<String, List<Double>> calls = new LinkedHashMap<>();
-                for (int fork = 0; fork < plan.forks(); fork++) {
-                    merge(floor, floor(setting, dir, plan, "-^scaling/"));
-                    merge(calls, fork("calls", setting, dir, plan.warmupMs(), plan.rounds(), plan.roundMs()));
+            // The floor runs between the forks, and the locales take turns,
+            // so that all meet the same spells of the machine.
+            Map<String, Map<String, List<Double>>> floors = new LinkedHashMap<>();
+            Map<String, Map<String, List<Double>>> calls = new LinkedHashMap<>();
+            for (int fork = 0; fork < plan.forks(); fork++) {
+                for (Setting setting : settings) {
+                    System.err.println("bench: " + setting.label() + ", fork " + (fork + 1) + " of " + plan.forks());
+                    merge(floors.computeIfAbsent(setting.label(), k -> new LinkedHashMap<>()),
+                            floor(setting, dir, plan, "-^scaling/"));
+                    merge(calls.computeIfAbsent(setting.label(), k -> new LinkedHashMap<>()),
+                            fork("calls", setting, dir, plan.warmupMs(), plan.rounds(), plan.roundMs()));
                 }
-                measured.put(setting.label(), new Measured(stats(floor), stats(calls)));
+            }
+            for (Setting setting : settings) {
+                measured.put(setting.label(),
+                        new Measured(stats(floors.get(setting.label())), stats(calls.get(setting.label()))));
             }
             System.err.println("bench: thread scaling");
             Map<String, List<Double>> scaling = new LinkedHashMap<>();
