@@ -30,9 +30,7 @@ int iconv_valid(iconv_t descriptor) { return descriptor == kNoDescriptor ? 0 : 1
 class ThreadDescriptors {
 public:
     ThreadDescriptors() = default;
-    ~ThreadDescriptors() {
-        for (Slot &slot : slots_) slot.close();
-    }
+    ~ThreadDescriptors() { closeAll(); }
     ThreadDescriptors(const ThreadDescriptors &) = delete;
     ThreadDescriptors &operator=(const ThreadDescriptors &) = delete;
 
@@ -40,6 +38,10 @@ public:
     // whose code page is left empty ("" or "//TRANSLIT") as the locale's,
     // which may change.
     static bool keeps(const char *to, const char *from) { return names(to) && names(from); }
+
+    void closeAll() {
+        for (Slot &slot : slots_) slot.close();
+    }
 
     // The descriptor for the pair, or kNoDescriptor with errno set.
     iconv_t get(const char *to, const char *from) {
@@ -207,6 +209,8 @@ std::size_t decodeUTF8(const char *bytes, std::size_t length, jchar *out) {
     }
     return n;
 }
+
+void closeThreadConverters() { threadDescriptors.closeAll(); }
 
 int convertCodePage(char *dest, std::size_t len, const char *source, const char *from,
                     const char *to) {

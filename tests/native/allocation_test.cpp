@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <grp.h>
 #include <mntent.h>
 #include <pwd.h>
@@ -135,9 +136,14 @@ protected:
     JNIEnv *env() { return &env_; }
 
     // Allocations during one call, after a first call that may set up what
-    // lasts (this thread's converters, the C library's modules).
+    // lasts (this thread's converters, the C library's modules). What the
+    // fault layer recorded meanwhile is emptied, its room kept, so that its
+    // own bookkeeping allocates nothing in the counted call.
     long perCall(const std::function<void()> &call) {
         call();
+        const std::optional<std::string> codeSet = faults::codeSet;
+        faults::reset();
+        faults::codeSet = codeSet;
         const long before = allocations;
         counting = true;
         call();

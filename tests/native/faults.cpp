@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include "UnixNativeFile_strutil.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdarg>
@@ -48,6 +50,8 @@ std::optional<std::string> mountTable;
 std::optional<std::string> codeSet;
 
 void fail(Call call, int err, int times, int skip) {
+    // A descriptor the thread kept would spare the open that is to fail.
+    if (call == ICONV_OPEN) nf::closeThreadConverters();
     plans[call].err = err;
     plans[call].times = times;
     plans[call].skip = skip;
