@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(g++ cmake make openjdk-17-jdk-headless)
 if [[ "${1:-}" == test ]]; then
-    packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount)
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev valgrind junit5 locales util-linux mount)
 fi
 
 missing=()
