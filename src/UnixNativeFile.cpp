@@ -301,7 +301,7 @@ template <class Record, class Lookup, class Use>
 bool lookUp(Lookup lookup, Use use) {
     Record record{};
     Record *found = nullptr;
-    std::array<char, kLookupSize> buffer{};
+    std::array<char, kLookupSize> buffer;
     int rc = lookup(&record, buffer.data(), buffer.size(), &found);
     std::unique_ptr<char, FreeBuffer> larger;
     for (std::size_t size = 2 * kLookupSize; rc == ERANGE && size <= kLookupLimit; size *= 2) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 #include <langinfo.h>
 #include <string_view>
@@ -16,17 +17,83 @@ constexpr char kDefaultCodePage[] = "ISO8859-1";
 
 // Code pages whose texts are taken as they stand. glibc names the C locale's
 // code page ANSI_X3.4-1968.
-constexpr std::array<std::string_view, 5> kPassThrough{"C", "POSIX", "UTF-8", "ASCII",
-                                                        "ANSI_X3.4-1968"};
+constexpr std::array<const char *, 5> kPassThrough{"UTF-8", "ANSI_X3.4-1968", "C", "POSIX", "ASCII"};
 
-int iconv_valid(iconv_t descriptor) { return descriptor == reinterpret_cast<iconv_t>(-1) ? 0 : 1; }
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 
-// Owns one iconv descriptor for the length of one conversion.
+int iconv_valid(iconv_t descriptor) { return descriptor == kNoDescriptor ? 0 : 1; }
+
+// The calling thread's iconv descriptors, one for each pair of code-page
+// names it converts between: opening one costs more than most conversions
+// and allocates, so each is opened on first use and closed when the thread
+// ends (or when a newer pair takes its slot).
+class ThreadDescriptors {
+public:
+    ThreadDescriptors() = default;
+    ~ThreadDescriptors() { closeAll(); }
+    ThreadDescriptors(const ThreadDescriptors &) = delete;
+    ThreadDescriptors &operator=(const ThreadDescriptors &) = delete;
+
+    // Names that fit a slot and name their code page: iconv takes a name
+    // whose code page is left empty ("" or "//TRANSLIT") as the locale's,
+    // which may change.
+    static bool keeps(const char *to, const char *from) { return names(to) && names(from); }
+
+    void closeAll() {
+        for (Slot &slot : slots_) slot.close();
+    }
+
+    // The descriptor for the pair, or kNoDescriptor with errno set.
+    iconv_t get(const char *to, const char *from) {
+        for (Slot &slot : slots_)
+            if (slot.cd != kNoDescriptor && std::strcmp(slot.to.data(), to) == 0 &&
+                std::strcmp(slot.from.data(), from) == 0)
+                return slot.cd;
+        const iconv_t cd = iconv_open(to, from);
+        if (cd == kNoDescriptor) return cd;
+        Slot &slot = slots_[next_];
+        next_ = (next_ + 1) % slots_.size();
+        slot.close();
+        std::strcpy(slot.to.data(), to);
+        std::strcpy(slot.from.data(), from);
+        slot.cd = cd;
+        return cd;
+    }
+
+private:
+    static constexpr std::size_t kNameSize = 64;
+
+    static bool names(const char *name) {
+        return *name != '\0' && *name != '/' && strnlen(name, kNameSize) < kNameSize;
+    }
+
+    struct Slot {
+        std::array<char, kNameSize> to{};
+        std::array<char, kNameSize> from{};
+        iconv_t cd = kNoDescriptor;
+        void close() {
+            if (cd != kNoDescriptor) iconv_close(cd);
+            cd = kNoDescriptor;
+        }
+    };
+
+    std::array<Slot, 4> slots_{};
+    std::size_t next_ = 0;
+};
+
+thread_local ThreadDescriptors threadDescriptors;
+
+// A descriptor for one conversion, in its initial state: the thread's own,
+// reset, since a descriptor keeps the shift state a conversion left (one
+// that failed midway too); else one opened for this conversion alone.
 class Converter {
 public:
-    Converter(const char *to, const char *from) : cd_(iconv_open(to, from)) {}
+    Converter(const char *to, const char *from) : kept_(ThreadDescriptors::keeps(to, from)) {
+        cd_ = kept_ ? threadDescriptors.get(to, from) : iconv_open(to, from);
+        if (kept_ && valid()) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
     ~Converter() {
-        if (valid()) iconv_close(cd_);
+        if (!kept_ && valid()) iconv_close(cd_);
     }
     Converter(const Converter &) = delete;
     Converter &operator=(const Converter &) = delete;
@@ -34,6 +101,7 @@ public:
     iconv_t get() const { return cd_; }
 
 private:
+    bool kept_;
     iconv_t cd_;
 };
 
@@ -47,8 +115,8 @@ const char *localeCodePage() {
 }
 
 bool isPassThrough(const char *codePage) {
-    for (auto name : kPassThrough)
-        if (name == codePage) return true;
+    for (const char *name : kPassThrough)
+        if (std::strcmp(name, codePage) == 0) return true;
     return false;
 }
 
@@ -65,6 +133,12 @@ int encodeUTF8(const jchar *units, std::size_t count, char *out, std::size_t roo
     };
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned u = units[i];
+        // Paths are mostly ASCII: one test for U+0001..U+007F.
+        if (u - 1 < 0x7F) {
+            if (at + 1 >= room) return fail(ENAMETOOLONG);
+            out[at++] = static_cast<char>(u);
+            continue;
+        }
         const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
                           units[i + 1] <= 0xDFFF;
         bool fits;
@@ -135,6 +209,8 @@ std::size_t decodeUTF8(const char *bytes, std::size_t length, jchar *out) {
     }
     return n;
 }
+
+void closeThreadConverters() { threadDescriptors.closeAll(); }
 
 int convertCodePage(char *dest, std::size_t len, const char *source, const char *from,
                     const char *to) {

@@ -29,6 +29,10 @@ std::size_t decodeUTF8(const char *bytes, std::size_t length, jchar *out);
 int convertCodePage(char *dest, std::size_t len, const char *source, const char *from,
                     const char *to);
 
+// Closes the calling thread's iconv descriptors, so that its next
+// conversion opens one anew: for tests that make iconv_open fail.
+void closeThreadConverters();
+
 }  // namespace nf
 
 #endif

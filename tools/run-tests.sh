@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the library, the jar and every test, and runs the tests (CTest) in
 # three build trees:
-#   build/       the tests as shipped, and the native unit tests under memcheck;
+#   build/       the tests as shipped, the native unit tests under memcheck, and a
+#                smoke pass of the benchmark suite, only to see that it still runs;
 #   build-asan/  every test again with AddressSanitizer and UndefinedBehaviorSanitizer,
 #                the JVMs with the sanitizer runtime preloaded;
 #   build-fuzz/  the libFuzzer targets (clang), each for a bounded time.
@@ -12,8 +13,9 @@ jobs=$(nproc)
 step() { echo "run-tests: ${SECONDS}s: $*"; }
 
 step "tests as shipped, and memcheck"
-cmake -S . -B build -DNATIVEFILE_TESTS=ON
+cmake -S . -B build -DNATIVEFILE_TESTS=ON -DNATIVEFILE_BENCH=ON
 cmake --build build -j"$jobs"
+tools/bench.sh --smoke >/dev/null
 (cd build && ctest --output-on-failure -j"$jobs" --timeout 600)
 
 step "every test with AddressSanitizer and UndefinedBehaviorSanitizer"

@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include "UnixNativeFile_strutil.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdarg>
@@ -50,6 +52,8 @@ std::vector<size_t> lookupSizes;
 std::vector<std::pair<uid_t, gid_t>> lchownIds;
 
 void fail(Call call, int err, int times, int skip) {
+    // A descriptor the thread kept would spare the open that is to fail.
+    if (call == ICONV_OPEN) nf::closeThreadConverters();
     plans[call].err = err;
     plans[call].times = times;
     plans[call].skip = skip;
@@ -190,11 +194,18 @@ extern "C" iconv_t __wrap_iconv_open(const char *to, const char *from) {
 extern "C" size_t __real_iconv(iconv_t cd, char **in, size_t *inLeft, char **out, size_t *outLeft);
 extern "C" size_t __wrap_iconv(iconv_t cd, char **in, size_t *inLeft, char **out, size_t *outLeft) {
     int err = 0;
-    if (take(faults::ICONV, err)) {
+    if (in != nullptr && take(faults::ICONV, err)) {
         errno = err;
         return static_cast<size_t>(-1);
     }
     return __real_iconv(cd, in, inLeft, out, outLeft);
+}
+
+extern "C" int __real_iconv_close(iconv_t cd);
+extern "C" int __wrap_iconv_close(iconv_t cd) {
+    int err = 0;
+    take(faults::ICONV_CLOSE, err);
+    return __real_iconv_close(cd);
 }
 
 extern "C" char *__real_nl_langinfo(nl_item item);

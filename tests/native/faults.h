@@ -30,7 +30,8 @@ enum Call {
     GETGRGID_R,
     SETMNTENT,
     ICONV_OPEN,
-    ICONV,
+    ICONV,  // a reset (no input) is neither counted nor failed
+    ICONV_CLOSE,
     CALL_COUNT
 };
 

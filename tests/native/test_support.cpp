@@ -1,7 +1,9 @@
 #include "test_support.h"
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 CapturedLog::CapturedLog() {
     setenv("__JNI_NATIVEFILE_DEBUG", "", 1);
@@ -39,3 +41,19 @@ TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
+
+MadeLocales::MadeLocales(std::initializer_list<const char *> charmaps) {
+    for (const char *charmap : charmaps) {
+        const std::string command = std::string("localedef -c -i en_US -f ") + charmap + " " +
+                                    (dir_ / (std::string("en_US.") + charmap)) + " >/dev/null 2>&1";
+        (void)std::system(command.c_str());
+    }
+    setenv("LOCPATH", dir_.path().c_str(), 1);
+}
+
+MadeLocales::~MadeLocales() {
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+}
+
+void onNewThread(const std::function<void()> &body) { std::thread(body).join(); }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -37,5 +38,21 @@ public:
 private:
     std::string path_;
 };
+
+// Locales made with localedef for the tests, named en_US.<charmap>, in a
+// directory of their own that LOCPATH names while this lives. At the end the
+// process is back in the C locale.
+class MadeLocales {
+public:
+    explicit MadeLocales(std::initializer_list<const char *> charmaps);
+    ~MadeLocales();
+
+private:
+    TempDir dir_;
+};
+
+// Runs body on a thread of its own, which starts without the iconv
+// descriptors a thread keeps: for a test that counts or fails iconv_open.
+void onNewThread(const std::function<void()> &body);
 
 #endif
