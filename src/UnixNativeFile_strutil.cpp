@@ -144,8 +144,6 @@ int encodeUTF8(const jchar *units, std::size_t count, char *out, std::size_t roo
         bool fits;
         if (u == 0 || (u >= 0xD800 && u <= 0xDFFF && !pair && (u < 0xDC80 || u > 0xDCFF))) {
             return fail(EINVAL);
-        } else if (u < 0x80) {
-            fits = put({u});
         } else if (u < 0x800) {
             fits = put({0xC0 | (u >> 6), 0x80 | (u & 0x3F)});
         } else if (pair) {
