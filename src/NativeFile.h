@@ -25,8 +25,11 @@ enum ErrorKind {
     NF_OUT_OF_MEMORY = 7
 };
 
-/* Size of every path, name and text buffer, NUL included. */
-enum { NF_PATH_LEN = 1024 };
+/* Size of every path, name and text buffer, NUL included: Linux's PATH_MAX. */
+enum { NF_PATH_LEN = 4096 };
+
+/* Size of an exception message, NUL included. */
+enum { NF_MESSAGE_LEN = 1024 };
 
 /* Diagnostic log. */
 NF_EXPORT void NativeFile_log_init_dbg(void);

@@ -44,7 +44,7 @@ const KindRow &kindRow(int kind) {
 
 // Room left in the message buffer for characters, its NUL excluded.
 int roomLeft(const char *message) {
-    return NF_PATH_LEN - static_cast<int>(std::strlen(message) + 1);
+    return NF_MESSAGE_LEN - static_cast<int>(std::strlen(message) + 1);
 }
 
 // Logs the room left after a step of composing the message.
@@ -52,14 +52,14 @@ int logRoom(const char *message, const char *step) {
     const int room = roomLeft(message);
     NativeFile_log("Appended %s.  Total buffer space in exception message [%d].  Space remaining for "
                    "storage: [%d]\n",
-                   step, NF_PATH_LEN, room);
+                   step, NF_MESSAGE_LEN, room);
     return room;
 }
 
 // Appends as much of text as fits and logs what room is left.
 int appendBounded(char *message, const char *text, const char *step) {
     const std::size_t used = std::strlen(message);
-    const std::size_t count = strnlen(text, NF_PATH_LEN - 1 - used);
+    const std::size_t count = strnlen(text, NF_MESSAGE_LEN - 1 - used);
     std::memcpy(message + used, text, count);
     message[used + count] = '\0';
     return logRoom(message, step);
@@ -81,33 +81,59 @@ void fillFromJava(char *dest, int len, bool logFallback, Get get, Release releas
     release(bytes);
 }
 
-}  // namespace
+// Whether a Java string holds a unit that can name no file: U+0000, or a
+// lone surrogate outside U+DC80..U+DCFF, judged over the whole string.
+bool namesNoFile(JNIEnv *env, jstring string) {
+    bool afterHigh = false;
+    const bool clean = nf::everyUnit(env, string, [&](unsigned u) {
+        const bool low = u >= 0xDC00 && u <= 0xDFFF;
+        if (afterHigh) {
+            afterHigh = false;
+            return low;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            afterHigh = true;
+            return true;
+        }
+        return u != 0 && !(low && (u < 0xDC80 || u > 0xDCFF));
+    });
+    return !clean || afterHigh;
+}
 
-namespace nf {
-
-int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len) {
-    dest[0] = '\0';
+int convertPath(JNIEnv *env, jstring string, char *dest, std::size_t len) {
     // Every unit needs at least one byte, so a longer string cannot fit.
     std::array<jchar, NF_PATH_LEN> units;
     const jsize count = env->GetStringLength(string);
     if (static_cast<std::size_t>(count) >= std::min(len, units.size())) return ENAMETOOLONG;
     env->GetStringRegion(string, 0, count, units.data());
 
-    const char *codePage = localeCodePage();
-    if (isPassThrough(codePage)) return encodeUTF8(units.data(), static_cast<std::size_t>(count), dest, len);
+    const char *codePage = nf::localeCodePage();
+    if (nf::isPassThrough(codePage)) return nf::encodeUTF8(units.data(), static_cast<std::size_t>(count), dest, len);
 
     // Up to three bytes a unit: room for the UTF-8 form of any string that
     // may still fit once converted.
     std::array<char, 3 * NF_PATH_LEN> utf8;
-    if (const int err = encodeUTF8(units.data(), static_cast<std::size_t>(count), utf8.data(), utf8.size()))
+    if (const int err = nf::encodeUTF8(units.data(), static_cast<std::size_t>(count), utf8.data(), utf8.size()))
         return err;
-    const int err = convertCodePage(dest, len, utf8.data(), "UTF-8", codePage);
+    const int err = nf::convertCodePage(dest, len, utf8.data(), "UTF-8", codePage);
     if (err == 0) return 0;
     if (err == E2BIG) return ENAMETOOLONG;
     // A character the code page lacks: the name goes as its UTF-8 bytes.
     if (std::strlen(utf8.data()) >= len) return ENAMETOOLONG;
-    copyText(dest, utf8.data(), len);
+    nf::copyText(dest, utf8.data(), len);
     return 0;
+}
+
+}  // namespace
+
+namespace nf {
+
+int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len) {
+    int err = convertPath(env, string, dest, len);
+    // Too long, unless it could name no file at any length.
+    if (err == ENAMETOOLONG && namesNoFile(env, string)) err = EINVAL;
+    if (err != 0) dest[0] = '\0';
+    return err;
 }
 
 jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len) {
@@ -137,9 +163,9 @@ void NativeFile_ThrowException(JNIEnv *env, int kind, const char *detail, int er
     static constexpr char kName[] = "NativeFile_ThrowException";
     NativeFile_log_entry(kName);
 
-    std::array<char, NF_PATH_LEN> detailText{};
-    std::array<char, NF_PATH_LEN> className{};
-    std::array<char, NF_PATH_LEN> message{};
+    std::array<char, NF_MESSAGE_LEN> detailText{};
+    std::array<char, NF_MESSAGE_LEN> className{};
+    std::array<char, NF_MESSAGE_LEN> message{};
     if (detail != nullptr) nf::copyText(detailText.data(), detail, detailText.size());
     const KindRow &row = kindRow(kind);
     nf::copyText(className.data(), row.className, className.size());

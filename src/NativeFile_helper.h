@@ -4,6 +4,8 @@
 
 #include <jni.h>
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
 
@@ -17,12 +19,28 @@ inline void copyText(char *dest, const char *source, std::size_t len) {
     std::memset(dest + count, 0, len - count);
 }
 
+// Calls visit(unit) on each unit of a Java string, read in stack-sized
+// pieces so that a string of any length costs no allocation, until visit
+// returns false. True when every unit was visited.
+template <class Visit>
+bool everyUnit(JNIEnv *env, jstring string, Visit visit) {
+    std::array<jchar, 256> units;
+    const jsize length = env->GetStringLength(string);
+    for (jsize at = 0; at < length; at += static_cast<jsize>(units.size())) {
+        const jsize count = std::min(length - at, static_cast<jsize>(units.size()));
+        env->GetStringRegion(string, at, count, units.data());
+        for (jsize i = 0; i < count; ++i)
+            if (!visit(static_cast<unsigned>(units[static_cast<std::size_t>(i)]))) return false;
+    }
+    return true;
+}
+
 // The one way native methods turn a Java string into native bytes: standard
 // UTF-8 (U+DC80..U+DCFF standing for raw bytes), converted to the locale's
 // code page where that is not UTF-8 or ASCII. Nothing is ever cut: returns
-// 0, ENAMETOOLONG when the native form needs more than len - 1 bytes, or
-// EINVAL for a string that can name no file (U+0000, another lone
-// surrogate). dest then holds the empty text.
+// 0, EINVAL for a string that can name no file (U+0000, another lone
+// surrogate) whatever its length, or ENAMETOOLONG when the native form
+// needs more than len - 1 bytes. dest then holds the empty text.
 int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len);
 
 // The one way native texts (at most len - 1 bytes are read) become Java

@@ -1,11 +1,6 @@
-// The native methods of com.zel.io.file.UnixNativeFile and the load hook.
-//
-// Every method runs in one frame (class Call): entry and exit trace, the null
-// test and conversion of its string arguments, system calls retried on EINTR,
-// and classification of a failure's errno by a table of rows into exactly one
-// Java exception. A method states only its own name, calls and rows.
-#include "NativeFile.h"
-#include "NativeFile_helper.h"
+// The native methods of com.zel.io.file.UnixNativeFile and the load hook,
+// each in the frame of NativeFile_frame.h.
+#include "NativeFile_frame.h"
 #include "UnixNativeFile_filesys_statvfs.h"
 #include "com_zel_io_file_UnixNativeFile.h"
 
@@ -15,13 +10,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <grp.h>
 #include <memory>
 #include <pwd.h>
-#include <span>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #ifndef BUILDLEVEL
@@ -30,71 +22,30 @@
 
 namespace {
 
-constexpr mode_t ALL_CHMOD_MASK = 0x0fff;
-
-using NativePath = std::array<char, NF_PATH_LEN>;
-
-constexpr char kNullPath[] = "filename passed in was NULL.";
-constexpr char kQueryDenied[] = "Could not query file for information.  Permission denied.";
-constexpr char kNotFound[] = "File does not exist on system or the file name was too long.";
-constexpr char kUnknown[] = "Unknown system error occured.";
-
-// Row kind for an errno that counts as success.
-constexpr int kDone = 0;
-
-// One row of a classification table: the errnos it matches (unused slots 0),
-// the error kind and the detail text. Every table ends in a row without
-// errnos, which takes every value no other row lists.
-struct ErrorRow {
-    std::array<int, 3> errnos;
-    int kind;
-    const char *detail;
-};
-using Rows = std::span<const ErrorRow>;
-
-const ErrorRow &classify(Rows rows, int err) {
-    for (const ErrorRow &row : rows.first(rows.size() - 1))
-        for (int e : row.errnos)
-            if (e != 0 && e == err) return row;
-    return rows.back();
-}
-
-constexpr ErrorRow kQueryRows[] = {
-    {{EACCES}, NF_ACCESS_DENIED, kQueryDenied},
-    {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, kNotFound},
-    {{}, NF_IO_ERROR, kUnknown},
-};
-
-constexpr ErrorRow kChmodRows[] = {
-    {{EACCES}, NF_ACCESS_DENIED, "Could not access file for permissions change.  Permission denied."},
-    {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, kNotFound},
-    {{}, NF_IO_ERROR, kUnknown},
-};
-
-constexpr ErrorRow kLchownRows[] = {
-    {{EACCES, EPERM, EROFS}, NF_ACCESS_DENIED, "Could not change ownership of file.  Permission denied."},
-    {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, kNotFound},
-    {{}, NF_IO_ERROR, kUnknown},
-};
+using nf::Call;
+using nf::ErrorRow;
+using nf::Examined;
+using nf::NativePath;
+using nf::retryOnEintr;
 
 constexpr ErrorRow kReadlinkRows[] = {
-    {{EACCES}, NF_ACCESS_DENIED, kQueryDenied},
-    {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, kNotFound},
+    {{EACCES}, NF_ACCESS_DENIED, nf::kQueryDenied},
+    {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, nf::kNotFound},
     {{}, NF_IO_ERROR, "System error occured."},
 };
 
 constexpr ErrorRow kSymlinkRows[] = {
     {{EACCES, EPERM, EROFS}, NF_ACCESS_DENIED, "Could not create the link.  Permission denied."},
-    {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, kNotFound},
-    {{EEXIST}, kDone, nullptr},
-    {{}, NF_IO_ERROR, kUnknown},
+    {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, nf::kNotFound},
+    {{EEXIST}, nf::kDone, nullptr},
+    {{}, NF_IO_ERROR, nf::kUnknown},
 };
 
 constexpr ErrorRow kUnlinkRows[] = {
     {{EACCES, EBUSY}, NF_ACCESS_DENIED, "Could not access symlink for removal.  Permission denied."},
     {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND,
      "Symlink does not exist on system or the symlink name was too long."},
-    {{}, NF_IO_ERROR, kUnknown},
+    {{}, NF_IO_ERROR, nf::kUnknown},
 };
 
 // The space helpers report an error code, not an errno; the same rows map
@@ -109,94 +60,6 @@ constexpr ErrorRow kSpaceRows[] = {
      "errno table for specifics."},
 };
 
-template <class Syscall>
-int retryOnEintr(Syscall call) {
-    int rc;
-    do rc = call();
-    while (rc == -1 && errno == EINTR);
-    return rc;
-}
-
-// One native method's call, from its entry line to its exit line.
-class Call {
-public:
-    Call(JNIEnv *env, const char *name) : env_(env), name_(name) { NativeFile_log_entry(name_); }
-    ~Call() { NativeFile_log_exit(name_); }
-    Call(const Call &) = delete;
-    Call &operator=(const Call &) = delete;
-
-    JNIEnv *env() const { return env_; }
-
-    void fail(int kind, const char *detail, int err) {
-        NativeFile_ThrowException(env_, kind, detail, err);
-    }
-
-    // Raises the error for a null argument; false when there is one.
-    bool nullTest(std::initializer_list<jstring> args, const char *detail) {
-        for (jstring string : args) {
-            if (string == nullptr) {
-                fail(NF_IO_ERROR, detail, 0);
-                return false;
-            }
-        }
-        return true;
-    }
-
-    // A Java string as native bytes: 0, or the errno with which the system
-    // would refuse it (the text is then never used).
-    int text(jstring string, NativePath &out) {
-        return nf::javaToNativePath(env_, string, out.data(), out.size());
-    }
-
-    // Null test, then conversion of every argument, in that order. A text
-    // that can name no file fails as the method's first system call would,
-    // by its rows. False when the method must end: an exception is pending.
-    bool convert(std::initializer_list<std::pair<jstring, NativePath *>> args,
-                 const char *nullDetail, Rows rows) {
-        for (const auto &[string, out] : args)
-            if (!nullTest({string}, nullDetail)) return false;
-        for (const auto &[string, out] : args) {
-            if (const int err = text(string, *out)) {
-                errno = err;
-                return check(-1, rows);
-            }
-        }
-        return true;
-    }
-
-    bool convert(jstring string, NativePath &out, Rows rows) {
-        return convert({{string, &out}}, kNullPath, rows);
-    }
-
-    // Judges a system call's result; a failure's errno picks a row, which
-    // throws unless it counts as done. True when the method may go on.
-    bool check(int rc, Rows rows) {
-        if (rc != -1) return true;
-        const int err = errno;
-        const ErrorRow &row = classify(rows, err);
-        if (row.kind == kDone) return true;
-        fail(row.kind, row.detail, err);
-        return false;
-    }
-
-    bool lstat(const NativePath &path, struct stat &record) {
-        return check(retryOnEintr([&] { return ::lstat(path.data(), &record); }), kQueryRows);
-    }
-
-    // The query stage most methods open with.
-    bool stat(jstring path, NativePath &native, struct stat &record) {
-        if (!convert(path, native, kQueryRows)) return false;
-        NativeFile_log("STATing file: [%s]\n", native.data());
-        return lstat(native, record);
-    }
-
-    jstring javaString(const char *text) { return nf::nativeToJava(env_, text, NF_PATH_LEN); }
-
-private:
-    JNIEnv *env_;
-    const char *name_;
-};
-
 // ---------------------------------------------------------------- mode bits
 
 struct ClassBits {
@@ -205,8 +68,6 @@ struct ClassBits {
 constexpr ClassBits kUserBits{S_IRUSR, S_IWUSR, S_IXUSR};
 constexpr ClassBits kGroupBits{S_IRGRP, S_IWGRP, S_IXGRP};
 constexpr ClassBits kWorldBits{S_IROTH, S_IWOTH, S_IXOTH};
-
-bool isLink(mode_t mode) { return NativeFile_isFlagSet(static_cast<int>(mode), S_IFLNK) != 0; }
 
 jint queryTriple(JNIEnv *env, const char *name, jstring path, ClassBits bits) {
     Call call(env, name);
@@ -230,47 +91,15 @@ jboolean querySpecialBit(JNIEnv *env, const char *name, jstring path, mode_t bit
                                                                                         : JNI_FALSE;
 }
 
-// The kernel's own chmod that never follows a final link (Linux 6.6); it
-// needs no /proc, unlike the C library's emulation taken on older kernels.
-constexpr long kSysFchmodat2 = 452;
-
-int chmodNoFollow(const char *path, mode_t mode) {
-    const long rc = ::syscall(kSysFchmodat2, AT_FDCWD, path, mode, AT_SYMLINK_NOFOLLOW);
-    if (rc == -1 && errno == ENOSYS) return ::fchmodat(AT_FDCWD, path, mode, AT_SYMLINK_NOFOLLOW);
-    return static_cast<int>(rc);
-}
-
-// A link cannot take a mode. If the path became one since it was examined,
-// the change is skipped as for a link seen at once; anything else refusing
-// the change is an error.
-bool becameLink(const NativePath &path) {
-    struct stat record {};
-    return ::lstat(path.data(), &record) == 0 && isLink(record.st_mode);
-}
-
-// Writes an edited mode back, never through a symbolic link.
-void writeBack(Call &call, const NativePath &path, mode_t mode) {
-    if (isLink(mode)) return;
-    mode &= ALL_CHMOD_MASK;
-    NativeFile_log("Setting file mode data for file: [%s] to: [0x%x]\n", path.data(), mode);
-    const int rc = retryOnEintr([&] { return chmodNoFollow(path.data(), mode); });
-    if (rc == -1 && (errno == EOPNOTSUPP || errno == ENOTSUP)) {
-        const int err = errno;
-        if (becameLink(path)) return;
-        errno = err;
-    }
-    call.check(rc, kChmodRows);
-}
-
 template <class Edit>
 void changeMode(JNIEnv *env, const char *name, jstring path, Edit edit) {
     Call call(env, name);
-    struct stat record {};
+    Examined file;
     NativePath native;
-    if (!call.stat(path, native, record)) return;
-    mode_t mode = record.st_mode;
+    if (!call.examine(path, native, file)) return;
+    mode_t mode = file.record().st_mode;
     edit(mode);
-    writeBack(call, native, mode);
+    call.changeMode(file, native, mode);
 }
 
 void changeSpecialBit(JNIEnv *env, const char *name, jstring path, jboolean flag, mode_t bit) {
@@ -406,32 +235,23 @@ bool isDigitString(const char *text) {
     return true;
 }
 
-// Whether a Java string is all decimal digits, read in stack-sized pieces.
+// Whether a Java string is all decimal digits.
 bool isDigitString(JNIEnv *env, jstring string) {
-    std::array<jchar, 256> units;
-    const jsize length = env->GetStringLength(string);
-    for (jsize at = 0; at < length; at += static_cast<jsize>(units.size())) {
-        const jsize count = std::min(length - at, static_cast<jsize>(units.size()));
-        env->GetStringRegion(string, at, count, units.data());
-        for (jsize i = 0; i < count; ++i)
-            if (units[static_cast<std::size_t>(i)] < '0' || units[static_cast<std::size_t>(i)] > '9')
-                return false;
-    }
-    return true;
+    return nf::everyUnit(env, string, [](unsigned u) { return u >= '0' && u <= '9'; });
 }
 
 void changeOwnership(JNIEnv *env, const char *name, jstring path, jstring who, const Side &side) {
     Call call(env, name);
-    struct stat record {};
+    Examined file;
     NativePath native;
     NativePath whoNative;
-    if (!call.nullTest({path, who}, side.nullDetail) || !call.convert(path, native, kQueryRows)) return;
+    if (!call.nullTest({path, who}, side.nullDetail) || !call.convert(path, native, nf::kQueryRows)) return;
     // A user or group string that cannot be named natively is a name that no
     // database lists; that shows only after the file has been examined.
     const bool whoFits = call.text(who, whoNative) == 0;
     NativeFile_log("Altering file ownership for file: [%s] to %s: [%s]\n", native.data(), side.whoWord,
                    whoNative.data());
-    if (!call.lstat(native, record)) return;
+    if (!call.examine(native, file)) return;
 
     unsigned id = 0;
     if (!whoFits) {
@@ -452,9 +272,10 @@ void changeOwnership(JNIEnv *env, const char *name, jstring path, jstring who, c
     }
     NativeFile_log("Assigning file: [%s] %s to be %s: [%d]\n", native.data(), side.roleWord, side.idWord,
                    static_cast<int>(id));
-    const uid_t owner = side.owner ? id : record.st_uid;
-    const gid_t group = side.owner ? record.st_gid : id;
-    call.check(retryOnEintr([&] { return ::lchown(native.data(), owner, group); }), kLchownRows);
+    // The other id is left as the file has it at the change, not as it was
+    // examined.
+    constexpr unsigned kKeep = static_cast<unsigned>(-1);
+    call.changeOwner(file, side.owner ? id : kKeep, side.owner ? kKeep : id);
 }
 
 // ---------------------------------------------------------------- file systems
@@ -471,7 +292,7 @@ jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *meas
                    SpaceHelper helper) {
     Call call(env, name);
     NativePath native;
-    if (!call.nullTest({path}, kNullPath)) return 0;
+    if (!call.nullTest({path}, nf::kNullPath)) return 0;
     int error = 0;
     int err = call.text(path, native);
     long long bytes = 0;
@@ -483,7 +304,7 @@ jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *meas
         bytes = helper(native.data(), &error, &err);
     }
     if (error != 0) {
-        const ErrorRow &row = classify(kSpaceRows, error);
+        const ErrorRow &row = nf::classify(kSpaceRows, error);
         call.fail(row.kind, row.detail, err);
     }
     return bytes;
@@ -491,9 +312,7 @@ jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *meas
 
 }  // namespace
 
-#define NATIVE(result, method, ...)                                                              \
-    extern "C" NF_EXPORT result JNICALL Java_com_zel_io_file_UnixNativeFile_##method(          \
-        JNIEnv *env, jclass __VA_OPT__(, ) __VA_ARGS__)
+#define NATIVE(...) NF_NATIVE(UnixNativeFile, __VA_ARGS__)
 
 extern "C" NF_EXPORT jint JNICALL JNI_OnLoad(JavaVM *, void *) {
     NativeFile_log_init_dbg();
@@ -551,7 +370,7 @@ NATIVE(jboolean, isSymLink, jstring path) {
     struct stat record {};
     NativePath native;
     if (!call.stat(path, native, record)) return JNI_FALSE;
-    return isLink(record.st_mode) ? JNI_TRUE : JNI_FALSE;
+    return nf::isLink(record.st_mode) ? JNI_TRUE : JNI_FALSE;
 }
 
 NATIVE(jstring, getSymLinkValue, jstring path) {
@@ -559,14 +378,14 @@ NATIVE(jstring, getSymLinkValue, jstring path) {
     NativePath native;
     if (!call.convert(path, native, kReadlinkRows)) return nullptr;
     NativeFile_log("Reading symlink data from: [%s]\n", native.data());
+    // A link's text is at most PATH_MAX - 1 bytes, so it comes back whole.
     NativePath text;
-    const ssize_t count = ::readlink(native.data(), text.data(), text.size());
-    text.back() = '\0';
+    const ssize_t count = retryOnEintr([&] { return ::readlink(native.data(), text.data(), text.size() - 1); });
     if (count == -1) {
         call.check(-1, kReadlinkRows);
         return nullptr;
     }
-    if (static_cast<std::size_t>(count) < text.size()) text[static_cast<std::size_t>(count)] = '\0';
+    text[static_cast<std::size_t>(count)] = '\0';
     return call.javaString(text.data());
 }
 

@@ -15,7 +15,8 @@ int __nativefile_dbg_enabled = 0;
 int __nativefile_entryexit_enabled = 0;
 pthread_mutex_t __nativefile_dbg_mutex = PTHREAD_MUTEX_INITIALIZER;
 
-constexpr std::size_t kLogBufferSize = 4096;
+// Room for a line that names two paths of PATH_MAX bytes.
+constexpr std::size_t kLogBufferSize = 3 * NF_PATH_LEN;
 
 // One printf per line, so that lines of concurrent threads never interleave.
 __attribute__((format(printf, 1, 0))) void printLine(const char *format, va_list args) {

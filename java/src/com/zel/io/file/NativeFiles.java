@@ -32,36 +32,16 @@ public final class NativeFiles {
 
     // ------------------------------------------------------------ whole modes
 
-    private static int permissionBits(String path) throws ExtendedIOException {
-        return UnixNativeFile.getUserPermissions(path) << 6
-                | UnixNativeFile.getGroupPermissions(path) << 3
-                | UnixNativeFile.getWorldPermissions(path);
-    }
-
-    private static void setPermissionBits(String path, int mode) throws ExtendedIOException {
-        UnixNativeFile.setPermissions(path, mode >> 6 & 7, mode >> 3 & 7, mode & 7);
-    }
-
     /**
      * Returns the file's permission bits and special bits as one mode, as {@code stat -c %a}
-     * shows it in octal. Six queries of the file, not one atomic read.
+     * shows it in octal, as {@link UnixFileMode#getMode} does.
      *
      * @param path the file; a symbolic link reports its own mode
      * @return the mode, 0 to {@link FileModes#MODE_BITS}
-     * @throws ExtendedIOException as the queries of {@link UnixNativeFile} raise it
+     * @throws ExtendedIOException as {@link UnixFileMode#getMode} raises it
      */
     public static int getMode(String path) throws ExtendedIOException {
-        int mode = permissionBits(path);
-        if (UnixNativeFile.isSetUIDBit(path)) {
-            mode |= FileModes.SET_UID;
-        }
-        if (UnixNativeFile.isSetGIDBit(path)) {
-            mode |= FileModes.SET_GID;
-        }
-        if (UnixNativeFile.isSetStickyBit(path)) {
-            mode |= FileModes.STICKY;
-        }
-        return mode;
+        return UnixFileMode.getMode(path);
     }
 
     /**
@@ -76,18 +56,16 @@ public final class NativeFiles {
     }
 
     /**
-     * Sets the file's permission bits and special bits to those of the mode, as {@code chmod} with
-     * four octal digits does, in four changes of the file. A symbolic link is left alone.
+     * Sets the file's permission bits and special bits to those of the mode in one change, as
+     * {@code chmod} with four octal digits does and as {@link UnixFileMode#setMode} does. A
+     * symbolic link is left alone.
      *
      * @param path the file
      * @param mode the new mode; bits above {@link FileModes#MODE_BITS} are ignored
-     * @throws ExtendedIOException as the changes of {@link UnixNativeFile} raise it
+     * @throws ExtendedIOException as {@link UnixFileMode#setMode} raises it
      */
     public static void setMode(String path, int mode) throws ExtendedIOException {
-        setPermissionBits(path, mode);
-        UnixNativeFile.setUIDBit(path, (mode & FileModes.SET_UID) != 0);
-        UnixNativeFile.setGIDBit(path, (mode & FileModes.SET_GID) != 0);
-        UnixNativeFile.setStickyBit(path, (mode & FileModes.STICKY) != 0);
+        UnixFileMode.setMode(path, mode);
     }
 
     /**
@@ -106,10 +84,10 @@ public final class NativeFiles {
      *
      * @param path the file; a symbolic link reports its own permissions
      * @return a new modifiable set
-     * @throws ExtendedIOException as the queries of {@link UnixNativeFile} raise it
+     * @throws ExtendedIOException as {@link UnixFileMode#getMode} raises it
      */
     public static Set<PosixFilePermission> getPosixFilePermissions(Path path) throws ExtendedIOException {
-        return FileModes.toPermissions(permissionBits(text(path)));
+        return FileModes.toPermissions(UnixFileMode.getMode(text(path)));
     }
 
     /**
@@ -122,7 +100,8 @@ public final class NativeFiles {
      */
     public static void setPosixFilePermissions(Path path, Set<PosixFilePermission> permissions)
             throws ExtendedIOException {
-        setPermissionBits(text(path), FileModes.fromPermissions(permissions));
+        int mode = FileModes.fromPermissions(permissions);
+        UnixNativeFile.setPermissions(text(path), mode >> 6 & 7, mode >> 3 & 7, mode & 7);
     }
 
     /**

@@ -1,0 +1,110 @@
+// The frame of every native method: see NativeFile_frame.h.
+#include "NativeFile_frame.h"
+
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace nf {
+
+namespace {
+
+// The kernel's chmod of a descriptor or a path that never follows a final
+// link (fchmodat2, Linux 6.6). It needs no /proc, unlike the C library's
+// emulation of AT_SYMLINK_NOFOLLOW.
+constexpr long kSysFchmodat2 = 452;
+
+long fchmodat2(int fd, const char *path, mode_t mode, int flags) {
+    return ::syscall(kSysFchmodat2, fd, path, mode, flags);
+}
+
+// Kernels before 6.6 cannot change the mode of an O_PATH descriptor: the
+// change goes by path then, through the C library, which never follows a
+// link. If the path became a link since it was examined, the change is
+// skipped as for a link seen at once; anything else refusing it is an error.
+int changeModeByPath(const NativePath &native, mode_t mode) {
+    const int rc = retryOnEintr([&] { return ::fchmodat(AT_FDCWD, native.data(), mode, AT_SYMLINK_NOFOLLOW); });
+    if (rc == -1 && (errno == EOPNOTSUPP || errno == ENOTSUP)) {
+        const int err = errno;
+        struct stat record {};
+        if (retryOnEintr([&] { return ::lstat(native.data(), &record); }) == 0 && isLink(record.st_mode)) return 0;
+        errno = err;
+    }
+    return rc;
+}
+
+}  // namespace
+
+const ErrorRow &classify(Rows rows, int err) {
+    for (const ErrorRow &row : rows.first(rows.size() - 1))
+        for (int e : row.errnos)
+            if (e != 0 && e == err) return row;
+    return rows.back();
+}
+
+Examined::~Examined() {
+    // Never retried: on Linux the descriptor is released even when close
+    // reports EINTR, and a second close could hit another thread's file.
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool Call::nullTest(std::initializer_list<jstring> args, const char *detail) {
+    for (jstring string : args) {
+        if (string == nullptr) {
+            fail(NF_IO_ERROR, detail, 0);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Call::convert(std::initializer_list<std::pair<jstring, NativePath *>> args, const char *nullDetail,
+                   Rows rows) {
+    for (const auto &arg : args)
+        if (!nullTest({arg.first}, nullDetail)) return false;
+    for (const auto &[string, out] : args) {
+        if (const int err = text(string, *out)) {
+            errno = err;
+            return check(-1, rows);
+        }
+    }
+    return true;
+}
+
+bool Call::check(int rc, Rows rows) {
+    if (rc != -1) return true;
+    const int err = errno;
+    const ErrorRow &row = classify(rows, err);
+    if (row.kind == kDone) return true;
+    fail(row.kind, row.detail, err);
+    return false;
+}
+
+bool Call::stat(jstring path, NativePath &native, struct stat &record) {
+    if (!convert(path, native, kQueryRows)) return false;
+    NativeFile_log("STATing file: [%s]\n", native.data());
+    return check(retryOnEintr([&] { return ::lstat(native.data(), &record); }), kQueryRows);
+}
+
+bool Call::examine(const NativePath &native, Examined &file) {
+    NativeFile_log("STATing file: [%s]\n", native.data());
+    file.fd_ = retryOnEintr([&] { return ::open(native.data(), O_PATH | O_NOFOLLOW | O_CLOEXEC); });
+    // fstat of a held descriptor waits for nothing a signal could interrupt.
+    return check(file.fd_, kQueryRows) && check(::fstat(file.fd_, &file.record_), kQueryRows);
+}
+
+bool Call::changeMode(const Examined &file, const NativePath &native, mode_t mode) {
+    if (isLink(file.record_.st_mode)) return true;
+    mode &= ALL_CHMOD_MASK;
+    NativeFile_log("Setting file mode data for file: [%s] to: [0x%x]\n", native.data(), mode);
+    const long rc = retryOnEintr([&] { return fchmodat2(file.fd_, "", mode, AT_EMPTY_PATH); });
+    if (rc == -1 && errno == ENOSYS) return check(changeModeByPath(native, mode), kChmodRows);
+    return check(static_cast<int>(rc), kChmodRows);
+}
+
+bool Call::changeOwner(const Examined &file, uid_t owner, gid_t group) {
+    return check(retryOnEintr([&] { return ::fchownat(file.fd_, "", owner, group, AT_EMPTY_PATH); }),
+                 kChownRows);
+}
+
+}  // namespace nf
