@@ -7,6 +7,7 @@
 //
 // DIR holds the benchmark's files, made by the Java driver (Bench --fixture).
 #include "NativeFile.h"
+#include "com_zel_io_file_UnixFileMode.h"
 #include "com_zel_io_file_UnixNativeFile.h"
 
 #include <benchmark/benchmark.h>
@@ -109,6 +110,15 @@ void check(bool ok, const char *what) {
     }
 }
 
+// A path held with O_PATH, never through a final link, closed at scope end.
+struct PathFd {
+    int fd;
+    explicit PathFd(const std::string &path) : fd(::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)) {
+        check(fd >= 0, "open");
+    }
+    ~PathFd() { ::close(fd); }
+};
+
 // ---------------------------------------------------------------- the cases
 
 using Case = std::pair<std::string, std::function<void()>>;
@@ -141,33 +151,33 @@ std::vector<Case> floorCases(const Files &f) {
              check(getgrgid_r(s.st_gid, &record, buffer.data(), buffer.size(), &found) == 0, "getgrgid_r");
              benchmark::DoNotOptimize(found);
          }},
-        {"lstat+fchmodat2", [&f] {
+        // The changes as the library makes them: the path held with O_PATH,
+        // examined and changed through that descriptor.
+        {"open+fstat+fchmodat2", [&f] {
+             const PathFd fd(f.changed);
              struct stat s;
-             check(::lstat(f.changed.c_str(), &s) == 0, "lstat");
-             // As the library does: the C library's emulation where the
-             // kernel (or valgrind) lacks the system call.
-             long rc = ::syscall(452, AT_FDCWD, f.changed.c_str(), s.st_mode & 07777, AT_SYMLINK_NOFOLLOW);
-             if (rc == -1 && errno == ENOSYS)
-                 rc = ::fchmodat(AT_FDCWD, f.changed.c_str(), s.st_mode & 07777, AT_SYMLINK_NOFOLLOW);
-             check(rc == 0, "fchmodat2");
+             check(::fstat(fd.fd, &s) == 0, "fstat");
+             check(::syscall(452, fd.fd, "", s.st_mode & 07777, AT_EMPTY_PATH) == 0, "fchmodat2");
          }},
-        {"lstat+getpwnam_r+lchown", [&f] {
+        {"open+fstat+getpwnam_r+fchownat", [&f] {
+             const PathFd fd(f.owned);
              struct stat s;
-             check(::lstat(f.owned.c_str(), &s) == 0, "lstat");
+             check(::fstat(fd.fd, &s) == 0, "fstat");
              passwd record, *found;
              std::array<char, kLookupSize> buffer;
              check(getpwnam_r(f.user.c_str(), &record, buffer.data(), buffer.size(), &found) == 0 && found,
                    "getpwnam_r");
-             check(::lchown(f.owned.c_str(), found->pw_uid, s.st_gid) == 0, "lchown");
+             check(::fchownat(fd.fd, "", found->pw_uid, static_cast<gid_t>(-1), AT_EMPTY_PATH) == 0, "fchownat");
          }},
-        {"lstat+getgrnam_r+lchown", [&f] {
+        {"open+fstat+getgrnam_r+fchownat", [&f] {
+             const PathFd fd(f.owned);
              struct stat s;
-             check(::lstat(f.owned.c_str(), &s) == 0, "lstat");
+             check(::fstat(fd.fd, &s) == 0, "fstat");
              group record, *found;
              std::array<char, kLookupSize> buffer;
              check(getgrnam_r(f.group.c_str(), &record, buffer.data(), buffer.size(), &found) == 0 && found,
                    "getgrnam_r");
-             check(::lchown(f.owned.c_str(), s.st_uid, found->gr_gid) == 0, "lchown");
+             check(::fchownat(fd.fd, "", static_cast<uid_t>(-1), found->gr_gid, AT_EMPTY_PATH) == 0, "fchownat");
          }},
         {"readlink", [&f] {
              std::array<char, NF_PATH_LEN> text;
@@ -230,6 +240,9 @@ std::vector<Case> nativeCases(const Files &f) {
         NF_VOID_CASE(setStickyBit, changed, JNI_FALSE),
         NF_VOID_CASE(setFileOwner, owned, user),
         NF_VOID_CASE(setFileGroup, owned, group),
+        {"native/UnixFileMode.getMode",
+         [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_UnixFileMode_getMode(env, nullptr, regular)); }},
+        {"native/UnixFileMode.setMode", [=] { Java_com_zel_io_file_UnixFileMode_setMode(env, nullptr, changed, 0640); }},
         {"native/createSymLink+symlinkDelete",
          [=] {
              NF_CALL(createSymLink, newLink, target);

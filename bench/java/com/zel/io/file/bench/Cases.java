@@ -2,6 +2,7 @@ package com.zel.io.file.bench;
 
 import static java.nio.file.LinkOption.NOFOLLOW_LINKS;
 
+import com.zel.io.file.UnixFileMode;
 import com.zel.io.file.UnixNativeFile;
 import java.io.File;
 import java.io.IOException;
@@ -94,20 +95,22 @@ final class Cases {
                             List.of("File.getUsableSpace()", "Files.getFileStore(p).getUsableSpace()")),
                     new Row("getFileSystemSize", Kind.QUERY, "statvfs", 1,
                             List.of("File.getTotalSpace()", "Files.getFileStore(p).getTotalSpace()")),
-                    new Row("setUserPermissions", Kind.CHANGE, "lstat+fchmodat2", 1,
+                    new Row("setUserPermissions", Kind.CHANGE, "open+fstat+fchmodat2", 1,
                             List.of(SET_PERMISSIONS, EDIT_PERMISSIONS)),
-                    new Row("setGroupPermissions", Kind.CHANGE, "lstat+fchmodat2", 1,
+                    new Row("setGroupPermissions", Kind.CHANGE, "open+fstat+fchmodat2", 1,
                             List.of(SET_PERMISSIONS, EDIT_PERMISSIONS)),
-                    new Row("setWorldPermissions", Kind.CHANGE, "lstat+fchmodat2", 1,
+                    new Row("setWorldPermissions", Kind.CHANGE, "open+fstat+fchmodat2", 1,
                             List.of(SET_PERMISSIONS, EDIT_PERMISSIONS)),
-                    new Row("setPermissions", Kind.CHANGE, "lstat+fchmodat2", 1, List.of(SET_PERMISSIONS)),
-                    new Row("setUIDBit", Kind.CHANGE, "lstat+fchmodat2", 1, List.of()),
-                    new Row("setGIDBit", Kind.CHANGE, "lstat+fchmodat2", 1, List.of()),
-                    new Row("setStickyBit", Kind.CHANGE, "lstat+fchmodat2", 1, List.of()),
-                    new Row("setFileOwner", Kind.CHANGE, "lstat+getpwnam_r+lchown", 1,
+                    new Row("setPermissions", Kind.CHANGE, "open+fstat+fchmodat2", 1, List.of(SET_PERMISSIONS)),
+                    new Row("setUIDBit", Kind.CHANGE, "open+fstat+fchmodat2", 1, List.of()),
+                    new Row("setGIDBit", Kind.CHANGE, "open+fstat+fchmodat2", 1, List.of()),
+                    new Row("setStickyBit", Kind.CHANGE, "open+fstat+fchmodat2", 1, List.of()),
+                    new Row("setFileOwner", Kind.CHANGE, "open+fstat+getpwnam_r+fchownat", 1,
                             List.of("PosixFileAttributeView(NOFOLLOW_LINKS).setOwner(lookup)")),
-                    new Row("setFileGroup", Kind.CHANGE, "lstat+getgrnam_r+lchown", 1,
+                    new Row("setFileGroup", Kind.CHANGE, "open+fstat+getgrnam_r+fchownat", 1,
                             List.of("PosixFileAttributeView(NOFOLLOW_LINKS).setGroup(lookup)")),
+                    new Row("UnixFileMode.getMode", Kind.LEAN_QUERY, "lstat", 1, List.of(ATTRIBUTES)),
+                    new Row("UnixFileMode.setMode", Kind.CHANGE, "open+fstat+fchmodat2", 1, List.of(SET_PERMISSIONS)),
                     new Row(LINK_PAIR, Kind.LEAN_CHANGE, "symlink+unlink", 2,
                             List.of("Files.createSymbolicLink+Files.delete")));
 
@@ -175,6 +178,8 @@ final class Cases {
         ops.put("setStickyBit", () -> run(() -> UnixNativeFile.setStickyBit(changed, false)));
         ops.put("setFileOwner", () -> run(() -> UnixNativeFile.setFileOwner(owned, user)));
         ops.put("setFileGroup", () -> run(() -> UnixNativeFile.setFileGroup(owned, group)));
+        ops.put("UnixFileMode.getMode", () -> UnixFileMode.getMode(regular));
+        ops.put("UnixFileMode.setMode", () -> run(() -> UnixFileMode.setMode(changed, 0640)));
         ops.put(LINK_PAIR, () -> run(() -> {
             UnixNativeFile.createSymLink(newLink, "regular.txt");
             UnixNativeFile.symlinkDelete(newLink);
