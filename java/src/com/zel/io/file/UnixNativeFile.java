@@ -280,7 +280,7 @@ public final class UnixNativeFile {
 
     /**
      * Returns the text stored in a symbolic link, as stored: a relative target stays relative.
-     * Texts longer than 1023 bytes are returned cut to their first 1023 bytes.
+     * The text comes back whole, up to the 4,095 bytes a link can hold.
      *
      * @param path the link
      * @return the link's text
