@@ -41,6 +41,19 @@ public final class InodeFlags {
     }
 
     /**
+     * Adds some flags and removes others, as {@code chattr +i -a}, in one change; the file's other
+     * flags stay.
+     *
+     * @param path a regular file or directory
+     * @param added the flags to add
+     * @param removed the flags to remove
+     * @throws ExtendedIOException as the class describes
+     */
+    public static void change(Path path, Set<InodeFlag> added, Set<InodeFlag> removed) throws ExtendedIOException {
+        change0(NativeFiles.text(path), bits(added), bits(removed));
+    }
+
+    /**
      * Adds flags, as {@code chattr +}, in one change; the file's other flags stay.
      *
      * @param path a regular file or directory

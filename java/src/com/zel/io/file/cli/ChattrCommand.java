@@ -26,7 +26,7 @@ final class ChattrCommand extends Command {
                 in +i -a; = goes with no + or -, and no letter may be both added and removed.
                 The letters are aAcCdDeFijmPsStTux; i and a need root, and D on a file that
                 is no directory is an error (chattr passes over it). The file's flags change
-                at once, or, with both + and -, in two changes: first those removed.
+                in one change, whatever the clauses.
 
                 Only regular files and directories have flags: any other file, a symbolic
                 link too, is an error, and a link is never followed. A path that begins with
@@ -66,15 +66,8 @@ final class ChattrCommand extends Command {
                     Path file = path(path);
                     if (assign) {
                         InodeFlags.set(file, added);
-                        return;
-                    }
-                    // A clause without letters still reads the flags, so that a path without
-                    // any fails as with chattr.
-                    if (!removed.isEmpty() || added.isEmpty()) {
-                        InodeFlags.remove(file, removed);
-                    }
-                    if (!added.isEmpty()) {
-                        InodeFlags.add(file, added);
+                    } else {
+                        InodeFlags.change(file, added, removed);
                     }
                 });
         return console.status();
