@@ -1,55 +1,64 @@
-// A JNIEnv of our own for unit tests of the bridge: Java strings are plain
-// C++ strings, and every call that matters is recorded.
+// A JNIEnv of our own over ASCII strings, checking the rules of JNI as a checked JVM does. The
+// function named by `failing` fails in its first `failures` calls as the JVM's do: null, pending.
 #ifndef FAKE_JNI_H
 #define FAKE_JNI_H
 
 #include <jni.h>
 
+#include <algorithm>
 #include <deque>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
-class FakeJni {
-public:
-    FakeJni();
-    JNIEnv *env() { return &env_; }
+// Nonzero while the JVM or the C library works for the library: what they allocate is not its.
+inline int notTheLibrary = 0;
+struct NotTheLibrary { NotTheLibrary() { ++notTheLibrary; } ~NotTheLibrary() { --notTheLibrary; } };
 
-    // A Java string, owned by this fake, from UTF-8 (surrogates encoded one
-    // by one, as modified UTF-8 does) or from UTF-16 units.
-    jstring string(const std::string &utf8);
-    jstring string(const std::u16string &units);
-    // A string this fake made, as modified UTF-8 and as UTF-16 units.
-    static std::string text(jobject string);
-    static const std::u16string &units(jobject string);
+struct FakeJni {
+    using Array = std::vector<std::string>;
+    JNINativeInterface_ table{};
+    JNIEnv env{&table};
+    std::deque<std::string> strings;
+    std::deque<Array> arrays;
+    std::map<std::string, int> calls;
+    std::string failing, thrownClass, message;
+    int failures = 0, thrown = 0, whilePending = 0, refs = 0, maxRefs = 0;
+    bool pending = false;
 
-    struct Thrown {
-        std::string className;
-        std::string message;
-    };
+    jstring string(std::string text) { return reinterpret_cast<jstring>(&strings.emplace_back(std::move(text))); }
+    static std::string &text(void *s) { return *static_cast<std::string *>(s); }
+    template <class Ref>  // a new local reference, or null when the call fails
+    Ref made(bool fails, void *object) { return fails ? nullptr : (maxRefs = std::max(maxRefs, ++refs), Ref(object)); }
 
-    std::set<std::string> missingClasses;  // FindClass fails for these
-    bool failStringChars = false;          // GetStringUTFChars yields null
-    bool failNewString = false;            // NewStringUTF yields null
-    int newStringsLeft = -1;               // new strings fail after this many (-1: never)
-    bool failNewArray = false;             // NewObjectArray yields null
-
-    std::vector<Thrown> thrown;
-    std::vector<std::string> foundClasses;  // every FindClass argument, in order
-    int exceptionClears = 0;
-    int pendingException = 0;  // set by a failed FindClass or a throw
-    int charsHeld = 0;         // UTF chars handed out and not released
-    int localRefs = 0;         // references made and not deleted
-    int maxLocalRefs = 0;
-    std::vector<std::vector<std::string>> arrays;  // contents of each object array
-    int jniCallsWhilePending = 0;  // calls JNI forbids with an exception pending
-
-private:
-    void made();
-    bool stringFails();
-    JNINativeInterface_ table_{};
-    JNIEnv env_{};
-    std::deque<std::u16string> strings_;
+    FakeJni() {
+        table.reserved0 = this;
+#define FAKE(name, allowedWhilePending, ret, params, ...)                                                    \
+    table.name = [] params -> ret {                                                                          \
+        NotTheLibrary jvm;                                                                                   \
+        FakeJni &f = *static_cast<FakeJni *>(e->functions->reserved0);                                       \
+        f.whilePending += f.pending && !allowedWhilePending;                                                 \
+        const bool fails = ++f.calls[#name] <= f.failures && f.failing == #name;                             \
+        f.pending |= fails;                                                                                  \
+        __VA_ARGS__;                                                                                         \
+    }
+        FAKE(FindClass, false, jclass, (JNIEnv * e, const char *n), return f.made<jclass>(fails, f.string(n)));
+        FAKE(ThrowNew, false, jint, (JNIEnv * e, jclass c, const char *m),
+             return f.thrownClass = text(c), f.message = m, ++f.thrown, f.pending = true, 0);
+        FAKE(ExceptionClear, true, void, (JNIEnv * e), f.pending = false);
+        FAKE(DeleteLocalRef, true, void, (JNIEnv * e, jobject), --f.refs);
+        FAKE(GetStringLength, false, jsize, (JNIEnv * e, jstring s), return jsize(text(s).size()));
+        FAKE(GetStringRegion, false, void, (JNIEnv * e, jstring s, jsize at, jsize n, jchar *to),
+             std::copy_n(text(s).begin() + at, n, to));
+        FAKE(NewString, false, jstring, (JNIEnv * e, const jchar *u, jsize n),
+             return f.made<jstring>(fails, f.string(std::string(u, u + n))));
+        FAKE(NewStringUTF, false, jstring, (JNIEnv * e, const char *s), return f.made<jstring>(fails, f.string(s)));
+        FAKE(NewObjectArray, false, jobjectArray, (JNIEnv * e, jsize n, jclass, jobject first),
+             return f.made<jobjectArray>(fails, &f.arrays.emplace_back(n, text(first))));
+        FAKE(SetObjectArrayElement, false, void, (JNIEnv * e, jobjectArray a, jsize i, jobject s),
+             static_cast<Array *>(static_cast<void *>(a))->at(i) = text(s));
+#undef FAKE
+    }
 };
 
 #endif

@@ -1,0 +1,120 @@
+package com.zel.io.file;
+
+import java.nio.file.*;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+
+/** The library's methods, a table per capability (see Kit), judged by stat, df, findmnt, getent and readlink. */
+class ApiTest {
+    @TempDir Path base;
+
+    @Test
+    void modesByTriplesSpecialBitsAndWhole() throws Exception {
+        Kit.table(base, """
+                | touch f; chmod 4754 f | getUserPermissions @f     | 7     |
+                | touch f; chmod 4754 f | getGroupPermissions @f    | 5     |
+                | touch f; chmod 4754 f | getWorldPermissions @f    | 4     |
+                | touch f; chmod 4754 f | isSetUIDBit @f            | true  |
+                | touch f; chmod 2640 f | isSetGIDBit @f            | true  |
+                | mkdir d; chmod 1777 d | isSetStickyBit @d         | true  |
+                | touch f; chmod 6640 f | setUserPermissions @f 5   | ok | stat -c %a f => 6540
+                | touch f; chmod 4640 f | setGroupPermissions @f 7  | ok | stat -c %a f => 4670
+                | touch f; chmod 1640 f | setWorldPermissions @f -1 | ok | stat -c %a f => 1647
+                | touch f; chmod 2640 f | setPermissions @f 8 -2147483647 2147483646 | ok | stat -c %a f => 2016
+                | touch f; chmod 6755 f | setUIDBit @f false        | ok | stat -c %a f => 2755
+                | touch f; chmod 4755 f | setGIDBit @f true         | ok | stat -c %a f => 6755
+                | mkdir d; chmod 1777 d | setStickyBit @d false     | ok | stat -c %a d => 777
+                | touch x; chmod 600 x; ln -s x l | setGroupPermissions @l 7 | ok | stat -c %a x l => 600 777
+                |         | setUserPermissions @nope 7 | FileNotFoundException 2 File does not exist on system or the file name was too long.  |
+                nobody | mkdir -m 700 c; touch c/f | setUserPermissions @c/f 7 | AccessDeniedException 13 Could not query file for information.  Permission denied. |
+                nobody | touch f; chown 65534 f; chmod 640 f | setGroupPermissions @f 7 | ok | stat -c %a f => 670
+                ns ro  | mkdir r; touch r/f; mount --bind r r; mount -o remount,bind,ro r | setPermissions @r/f 7 7 7 | ExtendedIOException 30 Unknown system error occured. |
+                | touch f; chmod 4751 f | getMode @f       | $((0$(stat -c %a f))) |
+                | touch f; chmod 640 f  | setMode @f 04755 | ok | stat -c %a f => 4755
+                | touch f               | setMode @f 0177777 | ok | stat -c %a f => 7777
+                | touch x; chmod 600 x; ln -s x l | setMode @l 07777 | ok | stat -c %a x => 600
+                | touch f; chmod 640 f  | NativeFiles.setMode @f 03751 | ok | stat -c %a f => 3751
+                | touch f; chmod 4640 f | NativeFiles.getPosixFilePermissions @f | OWNER_READ OWNER_WRITE GROUP_READ |
+                | touch f; chmod 4644 f | NativeFiles.setPosixFilePermissions @f rwx-----x | ok | stat -c %a f => 4701
+                | touch f; chmod 640 f  | NativeFiles.setWorldPermissions @f 5 | ok | stat -c %a f => 645
+                root | touch f; chown 1:2 f | NativeFiles.getFileOwner @f | $(stat -c %U f) |
+                nobody | touch f; chmod 4755 f | setMode @f 0777 | ExtendedIOException 1 Unknown system error occured. | stat -c %a f => 4755
+                """);
+    }
+
+    @Test
+    void ownershipByNameAndIdOfFilesAndOfLinksThemselves() throws Exception {
+        Kit.table(base, """
+                root | touch f                  | setFileOwner @f 019        | ok | stat -c %u:%g f => 19:0
+                root | touch f; chown 54321:9 f | getFileOwner @f            | 54321 |
+                root | touch f; chown 1:2 f     | getFileGroup @f            | $(getent group 2|cut -d: -f1) |
+                root | touch x; ln -s x l       | setFileOwner @l 1          | ok | stat -c %u l x => 1 0
+                root | ln -s nowhere l          | setFileGroup @l 3          | ok | stat -c %g l => 3
+                root | touch f                  | setFileOwner @f 2147483648 | InvalidUserException 0 Problems retrieving UID information.  The string was an invalid UID, and it couldn't be mapped to a username either.  | stat -c %u f => 0
+                root | touch f                  | setFileOwner @f no-such    | InvalidUserException 0 The username passed down does not appear to exist on the system.  Cannot re-assign.  |
+                root | touch f                  | setFileGroup @f no-such    | InvalidGroupException 0 Problems retrieving GID information.  The string was an invalid GID, and it couldn't be mapped to a groupname, either. |
+                root |                          | setFileOwner @nope no-such | FileNotFoundException 2 File does not exist on system or the file name was too long. |
+                ns | touch f                    | setFileOwner @f tester     | ok | stat -c %u:%g f => 4100:0
+                ns | touch f                    | setFileGroup @f crowd      | ok | stat -c %g f => 4500
+                ns | touch f                    | setFileOwner @f 4294967296 | ok | stat -c %u f => 4296
+                ns | touch f                    | setFileGroup @f j\u00fcrgen | ok | stat -c %g f => 4200
+                ns | touch f; chown 4200:4100 f | getFileOwner @f            | j\u00fcrgen |
+                ns | touch f; chown 4200:4100 f | getFileGroup @f            | testers |
+                nobody | touch f                | setFileOwner @f 65534      | AccessDeniedException 1 Could not change ownership of file.  Permission denied. | stat -c %u f => 0
+                ns ro | mkdir r; touch r/f; mount --bind r r; mount -o remount,bind,ro r | setFileOwner @r/f 1 | AccessDeniedException 30 Could not change ownership of file.  Permission denied. |
+                """);
+    }
+
+    @Test
+    void symbolicLinksCreatedReadAndDeletedExistingEntriesLeftAlone() throws Exception {
+        Kit.table(base, """
+                | touch f             | getSymLinkValue @f      | ExtendedIOException 22 System error occured. |
+                |                     | createSymLink @l 'to x' | ok | readlink l => to x
+                | ln -s old l         | createSymLink @l new    | ok | readlink l => old
+                | touch x; ln -s x l  | symlinkDelete @l        | ok | ls => x
+                |                     | symlinkDelete @nope     | FileNotFoundException 2 Symlink does not exist on system or the symlink name was too long. |
+                nobody | mkdir d              | createSymLink @d/l x | AccessDeniedException 13 Could not create the link.  Permission denied.   | ls d|wc -l => 0
+                nobody | mkdir d; ln -s x d/l | symlinkDelete @d/l   | AccessDeniedException 13 Could not access symlink for removal.  Permission denied. | readlink d/l => x
+                """);
+    }
+
+    @Test
+    void mountPointsAndSpaceAsDfAndFindmntSeeThem() throws Exception {
+        Kit.table(base, """
+                |         | getFileSystemSize @    | $(df -B1 --output=size .|tail -1) |
+                nobody | mkdir -m 700 c | getFileSystemSize @c/x | AccessDeniedException 13 Could not access denoted path for space determination.  Permission denied. |
+                ns | mkdir m; mount -t tmpfs -o size=4m x m; head -c 1048576 /dev/zero >m/f | getFileSystemSize @m/f | 4194304 |
+                ns | mkdir m; mount -t tmpfs -o size=4m x m; head -c 1048576 /dev/zero >m/f | getFreeSpace @m/f | $(df -B1 --output=avail m|tail -1) |
+                ns mounts | eval "$SPACES" | getMountedFileSystems | $(findmnt -ln -o TARGET) |
+                ns ext2 | eval "$EXT2" | getFileSystemSize @m | $(df -B1 --output=size m|tail -1) |
+                ns ext2 | eval "$EXT2" | getFreeSpace @m      | $(($(stat -f -c '%f*%S' m))) |
+                ns ext2 nobody | eval "$EXT2" | getFreeSpace @m | $(df -B1 --output=avail m|tail -1) |
+                """, "SPACES=d=$(printf %250s ''); d=$d/$d/$d/$d/$d/$d/$d/$d/$d/$d/$d/$d; mkdir -p \"$d\" 'a b' t;"
+                + " mount -t tmpfs x \"$d\"; mount -t tmpfs x 'a b'; mount -t tmpfs x t; mount -t tmpfs x t",
+                "EXT2=truncate -s 8M i; mke2fs -q -F -t ext2 -b 1024 -m 10 i; mkdir m; mount -o loop i m; chmod 755 m;"
+                + " test $(stat -f -c %f m) -gt $(stat -f -c %a m)");
+    }
+
+    @Test
+    void textsTravelAsUtf8OrTheLocalesCodePageRawBytesKeptNullsRefused() throws Exception {
+        int rest = 4096 - (base + "/r1000/").length() - 3;
+        Kit.table(base, """
+                C | touch "$(printf '\\360\\237\\230\\200')"; chmod 640 * | getGroupPermissions @\uD83D\uDE00 | 4 |
+                C | ln -s "$(printf 'caf\\351/\\200/\\300\\257\\355\\240\\200')" l | getSymLinkValue @l | caf\uDCE9/\uDC80/\uDCC0\uDCAF\uDCED\uDCA0\uDC80 |
+                | ln -s "$(printf '\\360\\220\\200\\200')" l | getSymLinkValue @l | \uD800\uDC00 |
+                |  | createSymLink @l caf\uDCE9\uDC80\uDBFF\uDFFF | ok | readlink -n l|od -An -tx1 => 63 61 66 e9 80 f4 8f bf bf
+                latin1 | ln -s "$(printf 'caf\\351')" l | getSymLinkValue @l | caf\u00E9 |
+                latin1 | ln -s "$(printf '\\303\\251')" l | getSymLinkValue @l | \u00C3\u00A9 |
+                latin1 | | createSymLink @l caf\u00E9 | ok | readlink -n l|od -An -tx1 => 63 61 66 e9
+                latin1 | | createSymLink @l \u00E9\u20AC | ok | readlink -n l|od -An -tx1 => c3 a9 e2 82 ac
+                latin1 | | isSymLink @$LONG | FileNotFoundException 36 File does not exist on system or the file name was too long. |
+                | | isSymLink @a\u0000b      | ExtendedIOException 22 Unknown system error occured. |
+                | ln -s "$LINKTEXT" l | getSymLinkValue @l | $LINKTEXT |
+                |  | createSymLink @l $TOOLONG  | FileNotFoundException 36 File does not exist on system or the file name was too long. |
+                | | isSymLink ~              | ExtendedIOException 0 filename passed in was NULL.      |
+                | | setFileOwner @nope ~     | ExtendedIOException 0 filename or username passed in was NULL.  |
+                | | createSymLink @l ~       | ExtendedIOException 0 filename to link to, and/or from, passed in was NULL.  |
+                """, "LONG=" + "e/".repeat(rest / 2) + "e".repeat(rest % 2) + "\u20AC", "LINKTEXT=" + "t/".repeat(2046) + "t\u00E9",
+                "TOOLONG=" + "t/".repeat(2047) + "\u00E9");
+    }
+}

@@ -1,0 +1,107 @@
+package com.zel.io.file.cli;
+
+import static org.junit.jupiter.api.Assertions.*;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
+
+import com.zel.io.file.FileModes;
+import com.zel.io.file.Kit;
+import java.io.*;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.*;
+import java.util.*;
+import java.util.stream.*;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+
+/** The nativefile command: a table of command lines, the launcher's log switches, and parts a fault could hide in. */
+class CommandTest {
+    @TempDir Path dir;
+
+    /**
+     * arguments | status | standard output | standard error | check, in this JVM, each row in a new directory with f
+     * (0640), s (4755), d (1777) and l (a link to f). In the texts @x is x there, ^ ends a line, {Class errno detail} is
+     * that exception's message (see Kit), a final * any rest. check: {@code command => output}, run there afterwards.
+     */
+    @Test
+    void commandLines() throws Exception {
+        assumeTrue(Kit.ROOT, "the files must be root's");
+        for (String row : """
+                stat @f @l              | 0 | -rw-r----- 640 root root @f^lrwxrwxrwx 777 root root @l -> f |  |
+                stat @d @s              | 0 | drwxrwxrwt 1777 root root @d^-rwsr-xr-x 4755 root root @s |  |
+                stat --json @l          | 0 | [^  {"path": "@l", "type": "l", "mode": "lrwxrwxrwx", "octal": "777", "owner": "root", "group": "root", "symlink": true, "target": "f"}^] | |
+                stat @nope - @f         | 1 | -rw-r----- 640 root root @f | nativefile: @nope: {FileNotFoundException 2 File does not exist on system or the file name was too long.}^nativefile: -: {FileNotFoundException 2 File does not exist on system or the file name was too long.} |
+                chmod 4755 @f @nope @l  | 1 |  | nativefile: @nope: {FileNotFoundException 2 File does not exist on system or the file name was too long.} | stat -c %a f l => 4755 777
+                chmod u=rwx,g=rx,o= @f  | 0 |  |  | stat -c %a f => 750
+                chmod a+X,o+t @d @f     | 0 |  |  | stat -c %a d f => 1777 1640
+                chown 1:2 @l            | 0 |  |  | stat -c %u:%g l f => 1:2 0:0
+                chgrp 4 @l              | 0 |  |  | stat -c %g l f => 4 0
+                ln to @n                | 0 |  |  | readlink n => to
+                ln to @f                | 1 |  | nativefile: @f: File exists | stat -c %F f => regular empty file
+                readlink @l @f          | 1 | f | nativefile: @f: {ExtendedIOException 22 System error occured.} |
+                unlink @l @d            | 1 |  | nativefile: @d: {ExtendedIOException 21 Unknown system error occured.} | ls => d f s
+                df /proc                | 0 | Size Free Use% Path^   0    0    - /proc |  |
+                df --json /proc @nope   | 1 | [^  {"path": "/proc", "size": 0, "free": 0, "usePercent": null}^] | nativefile: @nope: {FileNotFoundException 2 The path does not exist on the system or the path was too long.} |
+                mounts                  | 0 | Size Free Use% Mounted on^* |  |
+                --help                  | 0 | Usage: nativefile [--debug] [--trace] COMMAND [ARGUMENT]...^* |  |
+                                        | 2 |  | nativefile: missing command USAGE |
+                frob                    | 2 |  | nativefile: unknown command 'frob' USAGE |
+                --debug stat @f         | 2 |  | nativefile: --debug needs __JNI_NATIVEFILE_DEBUG set before Java starts; bin/nativefile sets it USAGE |
+                stat                    | 2 |  | nativefile: stat: missing operand USAGE stat |
+                ln a b c                | 2 |  | nativefile: ln: extra operand 'c' USAGE ln |
+                chmod u+q @f            | 2 |  | nativefile: chmod: invalid mode 'u+q' USAGE chmod | stat -c %a f => 640
+                chmod u+r, @f           | 2 |  | nativefile: chmod: invalid mode 'u+r,' USAGE chmod |
+                chown : @f              | 2 |  | nativefile: chown: invalid owner ':' USAGE chown |
+                """.lines().toList()) {
+            String[] c = Arrays.stream((" " + row + " ").split("(?<=\\s)\\|(?=\\s)", -1)).map(String::trim).toArray(String[]::new);
+            Path d = Files.createTempDirectory(dir, "c");
+            Kit.sh(d, "touch f s; chmod 640 f; chmod 4755 s; mkdir d; chmod 1777 d; ln -s f l", Map.of());
+            ByteArrayOutputStream out = new ByteArrayOutputStream(), err = new ByteArrayOutputStream();
+            int status = Main.run(Kit.words(c[0].replaceAll("(^|\\s)@", "$1" + d + "/")),
+                    new Console(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(err, true, StandardCharsets.UTF_8)));
+            String got = status + "|" + out.toString(StandardCharsets.UTF_8) + "|" + err.toString(StandardCharsets.UTF_8);
+            String want = IntStream.range(1, 4).mapToObj(i -> i == 1 || c[i].isEmpty() || c[i].endsWith("*") ? c[i] : c[i] + "^").collect(Collectors.joining("|"))
+                    .replaceAll("(^|\\s|\")@", "$1" + d + "/").replaceAll(" USAGE ?(\\w*)", "^Try 'nativefile $1 --help'.").replace("nativefile  --", "nativefile --");
+            for (String e : want.split("[{}]")) if (e.matches("\\w+Exception \\d+ .*")) want = want.replace("{" + e + "}", Kit.expand(e).split(": ", 2)[1]);
+            assertTrue(got.matches("(?s)" + java.util.regex.Pattern.quote(want.replace("^", "\n")).replace("*", "\\E.*\\Q")), row + "\ngot: " + got);
+            if (c[4].contains("=>")) assertEquals(c[4].split("=>")[1].strip(), Kit.sh(d, c[4].split("=>")[0], Map.of()).strip().replaceAll("\\s+", " "), row);
+        }
+    }
+
+    /** Through bin/nativefile: --debug shows that chmod makes one change, --trace the calls. */
+    @Test
+    void theLauncherSwitchesTheLogsOn() throws Exception {
+        Path f = Files.createFile(dir.resolve("f")), l = Files.createSymbolicLink(dir.resolve("l"), f.getFileName());
+        String jar = Arrays.stream(System.getProperty("java.class.path").split(":")).filter(j -> j.endsWith("/nativefile.jar")).findFirst().orElseThrow();
+        Map<String, String> env = Map.of("JAVA_HOME", System.getProperty("java.home"), "NATIVEFILE_JAR", jar, "NATIVEFILE_JAVA_OPTIONS", "-Xcheck:jni -XX:-UsePerfData -Djava.io.tmpdir=" + System.getProperty("java.io.tmpdir"));
+        String launcher = System.getProperty("nativefile.source") + "/bin/nativefile";
+        String debug = Kit.run(List.of(launcher, "--debug", "chmod", "u=rwx,g=,o=", f.toString()), env, true).out();
+        String trace = Kit.run(List.of(launcher, "--trace", "readlink", l.toString()), env, true).out();
+        assertEquals(List.of("[" + f + "] to: [0x1c0]"), debug.lines().filter(x -> x.contains("Setting file mode")).map(x -> x.replaceAll(".*for file: ", "")).toList());
+        assertTrue(debug.contains("]: Nativefile library initialized.  Build version is: [") && !debug.matches("(?s).*(entering|exiting): .*")
+                && trace.contains("]: < exiting: [Java_com_zel_io_file_UnixNativeFile_getSymLinkValue]\nf\n") && !trace.contains("STATing"), debug + trace);
+    }
+
+    /** Sizes as numfmt prints them, modes in ls -l letters as stat shows them, MODE texts as chmod applies them (umask 022). */
+    @Test
+    void partsAsCoreutilsSeeThem() throws Exception {
+        long[] sizes = {0, 1023, 1024, 1025, 10239, 10240, 10241, 1048575, 1572864, 5_000_000_000L, Long.MAX_VALUE};
+        assertEquals(Kit.sh(dir, "numfmt --to=iec --round=up " + LongStream.of(sizes).mapToObj(Long::toString).collect(Collectors.joining(" ")), Map.of()),
+                LongStream.of(sizes).mapToObj(HumanSize::format).collect(Collectors.joining("\n", "", "\n")));
+        assertEquals(Arrays.asList(100, 0, 67, null), Stream.of(new Space(1000, 1), new Space(1000, 1000), new Space(3, 1), new Space(0, 0)).map(Space::usePercent).toList());
+        assertEquals("{\"k\": \"q\\\"\\\\\\u007f\\u00e9\\u000a\", \"n\": null, \"b\": true, \"i\": 5}", Json.object("k", "q\"\\\u007f\u00e9\n", "n", null, "b", true, "i", 5));
+        Table table = new Table("ll");
+        List.of("\uD83D\uDE00 x", "ab y").forEach(r -> table.add(r.split(" ")));
+        ByteArrayOutputStream out = new ByteArrayOutputStream();
+        table.print(new PrintStream(out, true, StandardCharsets.UTF_8));
+        assertEquals("\uD83D\uDE00  x\nab y\n", out.toString(StandardCharsets.UTF_8));
+        int[] modes = {04755, 02644, 01777, 07000, 06711, 03010};
+        String ls = Kit.sh(dir, IntStream.of(modes).mapToObj(m -> String.format("touch m%o; chmod %1$o m%1$o; stat -c %%A m%1$o%n", m)).collect(Collectors.joining()), Map.of());
+        assertEquals(ls.replaceAll("(?m)^-", ""), IntStream.of(modes).mapToObj(m -> FileModes.toLsString(m) + "\n").collect(Collectors.joining()));
+        assertEquals(IntStream.of(modes).boxed().toList(), ls.lines().map(l -> FileModes.fromLsString(l.substring(1))).toList());
+        assertThrows(IllegalArgumentException.class, () -> FileModes.fromLsString("rwxrwxrwz"));
+        String changes = "4755 0 u=rwx,g=rx,o= u+s,g-s +t o+t a+X -w =r,+X go-rwx ug+x-w u=,o=t +s a=,u+t";
+        assertEquals(Kit.sh(dir, "umask 022; for s in 640 751 777 d750; do for c in " + changes + "; do rm -rf t; case $s in d*) mkdir t;; *) touch t;; esac;"
+                + " chmod ${s#d} t; chmod -- $c t; stat -c %a t; done; done", Map.of()), Stream.of("640", "751", "777", "d750").flatMap(s -> Stream.of(changes.split(" "))
+                .map(c -> Integer.toOctalString(ModeChange.parse(c).apply(Integer.parseInt(s.replace("d", ""), 8), () -> s.startsWith("d"), 022)) + "\n")).collect(Collectors.joining()));
+    }
+}
