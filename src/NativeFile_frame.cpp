@@ -48,9 +48,13 @@ Examined::~Examined() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool Call::nullTest(std::initializer_list<jstring> args, const char *detail) {
-    for (jstring string : args) {
-        if (string == nullptr) {
+Opened::~Opened() {
+    if (fd_ >= 0) ::close(fd_);  // never retried, as above
+}
+
+bool Call::nullTest(std::initializer_list<jobject> args, const char *detail) {
+    for (jobject arg : args) {
+        if (arg == nullptr) {
             fail(NF_IO_ERROR, detail, 0);
             return false;
         }
@@ -91,6 +95,41 @@ bool Call::examine(const NativePath &native, Examined &file) {
     file.fd_ = retryOnEintr([&] { return ::open(native.data(), O_PATH | O_NOFOLLOW | O_CLOEXEC); });
     // fstat of a held descriptor waits for nothing a signal could interrupt.
     return check(file.fd_, kQueryRows) && check(::fstat(file.fd_, &file.record_), kQueryRows);
+}
+
+bool Call::reopen(const Examined &file, const NativePath &native, Opened &out, Rows rows) {
+    const mode_t type = file.record_.st_mode & S_IFMT;
+    if (type != S_IFREG && type != S_IFDIR) {
+        errno = EOPNOTSUPP;
+        return check(-1, rows);
+    }
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (type == S_IFDIR ? O_DIRECTORY : 0);
+    out.fd_ = retryOnEintr([&] { return ::open(native.data(), flags); });
+    // The path examined as a file has become a link: it fails as a link seen
+    // at once would.
+    if (out.fd_ == -1 && errno == ELOOP) errno = EOPNOTSUPP;
+    if (!check(out.fd_, rows)) return false;
+    struct stat record {};
+    if (!check(::fstat(out.fd_, &record), rows)) return false;
+    if (record.st_dev != file.record_.st_dev || record.st_ino != file.record_.st_ino) {
+        errno = ENOENT;
+        return check(-1, rows);
+    }
+    return true;
+}
+
+jobjectArray Call::javaStrings(const char *const *texts, std::size_t count) {
+    jclass stringClass = env_->FindClass("java/lang/String");
+    if (stringClass == nullptr) return nullptr;
+    jobjectArray array = env_->NewObjectArray(static_cast<jsize>(count), stringClass, nullptr);
+    env_->DeleteLocalRef(stringClass);
+    for (std::size_t i = 0; array != nullptr && i < count; ++i) {
+        jstring text = javaString(texts[i]);
+        if (text == nullptr) return nullptr;
+        env_->SetObjectArrayElement(array, static_cast<jsize>(i), text);
+        env_->DeleteLocalRef(text);
+    }
+    return array;
 }
 
 bool Call::changeMode(const Examined &file, const NativePath &native, mode_t mode) {

@@ -99,6 +99,23 @@ private:
     struct stat record_ {};
 };
 
+// A readable descriptor of an examined regular file or directory, for the
+// calls that take no O_PATH descriptor (ioctl, the ACL and capability
+// libraries).
+class Opened {
+public:
+    Opened() = default;
+    ~Opened();
+    Opened(const Opened &) = delete;
+    Opened &operator=(const Opened &) = delete;
+
+    int fd() const { return fd_; }
+
+private:
+    friend class Call;
+    int fd_ = -1;
+};
+
 // One native method's call, from its entry line to its exit line.
 class Call {
 public:
@@ -112,7 +129,7 @@ public:
     void fail(int kind, const char *detail, int err) { NativeFile_ThrowException(env_, kind, detail, err); }
 
     // Raises the error for a null argument; false when there is one.
-    bool nullTest(std::initializer_list<jstring> args, const char *detail);
+    bool nullTest(std::initializer_list<jobject> args, const char *detail);
 
     // A Java string as native bytes: 0, or the errno with which the system
     // would refuse it (the text is then never used).
@@ -140,12 +157,25 @@ public:
         return convert(path, native, kQueryRows) && examine(native, file);
     }
 
+    // The examined file opened for reading, by its path again, without
+    // following a link and without blocking; it must be the same inode, else
+    // the path no longer names the examined file (ENOENT). Only a regular
+    // file or a directory is opened: anything else, a link (also one swapped
+    // in since) or a device whose open could act, fails with EOPNOTSUPP.
+    // Failures go by rows.
+    bool reopen(const Examined &file, const NativePath &native, Opened &out, Rows rows);
+
     // The changes, made through the examined file's descriptor. A link
     // cannot take a mode: changeMode leaves one alone.
     bool changeMode(const Examined &file, const NativePath &native, mode_t mode);
     bool changeOwner(const Examined &file, uid_t owner, gid_t group);
 
     jstring javaString(const char *text) { return nativeToJava(env_, text, NF_PATH_LEN); }
+
+    // A String[] of native texts. Each element's local reference is dropped
+    // once stored, so that thousands of texts cannot exhaust the JVM's local
+    // references. Null with the JVM's error pending when it cannot be made.
+    jobjectArray javaStrings(const char *const *texts, std::size_t count);
 
 private:
     JNIEnv *env_;

@@ -57,6 +57,13 @@ struct FakeJni {
              return f.made<jobjectArray>(fails, &f.arrays.emplace_back(n, text(first))));
         FAKE(SetObjectArrayElement, false, void, (JNIEnv * e, jobjectArray a, jsize i, jobject s),
              static_cast<Array *>(static_cast<void *>(a))->at(i) = text(s));
+        FAKE(NewByteArray, false, jbyteArray, (JNIEnv * e, jsize n),  // a byte array is a string of its bytes
+             return f.made<jbyteArray>(fails, f.string(std::string(n, '\0'))));
+        FAKE(GetArrayLength, false, jsize, (JNIEnv * e, jarray a), return jsize(text(a).size()));
+        FAKE(SetByteArrayRegion, false, void, (JNIEnv * e, jbyteArray a, jsize at, jsize n, const jbyte *from),
+             std::copy_n(from, n, text(a).begin() + at));
+        FAKE(GetByteArrayRegion, false, void, (JNIEnv * e, jbyteArray a, jsize at, jsize n, jbyte *to),
+             std::copy_n(text(a).begin() + at, n, to));
 #undef FAKE
     }
 };

@@ -20,7 +20,7 @@ import java.util.Set;
 public final class NativeFiles {
     private NativeFiles() {}
 
-    private static String text(Path path) {
+    static String text(Path path) {
         if (path == null) {
             return null;
         }

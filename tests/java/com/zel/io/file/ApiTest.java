@@ -1,12 +1,18 @@
 package com.zel.io.file;
 
 import java.nio.file.*;
+import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
 /** The library's methods, a table per capability (see Kit), judged by stat, df, findmnt, getent and readlink. */
 class ApiTest {
     @TempDir Path base;
+
+    @AfterEach
+    void removable() {
+        Kit.sh(base, "chattr -R -ia . 2>/dev/null || true", java.util.Map.of());  // else the directory cannot be removed
+    }
 
     @Test
     void modesByTriplesSpecialBitsAndWhole() throws Exception {
@@ -116,5 +122,50 @@ class ApiTest {
                 | | createSymLink @l ~       | ExtendedIOException 0 filename to link to, and/or from, passed in was NULL.  |
                 """, "LONG=" + "e/".repeat(rest / 2) + "e".repeat(rest % 2) + "\u20AC", "LINKTEXT=" + "t/".repeat(2046) + "t\u00E9",
                 "TOOLONG=" + "t/".repeat(2047) + "\u00E9");
+    }
+
+    @Test
+    void extendedAttributesAsBytesOnAFileOrALinkItself() throws Exception {
+        Kit.table(base, """
+                | touch f; setfattr -n user.a -v 0xff00fe41 f | ExtendedAttributes.get @f user.a | \u00ff\u0000\u00feA |
+                | touch f | ExtendedAttributes.set @f user.b \u00ff\u0000x '' | ok | getfattr -e hex -n user.b f => # file: f user.b=0xff0078
+                | touch f | ExtendedAttributes.set @f user.e '' '' | ok | getfattr -n user.e f => # file: f user.e=""
+                | touch f; setfattr -n user.b f; setfattr -n user.a -v 1 f | ExtendedAttributes.list @f | user.b user.a |
+                | touch f; setfattr -n user.a -v 1 f; setfattr -n user.b f | ExtendedAttributes.remove @f user.a | ok | getfattr -d f => # file: f user.b=""
+                | touch f; setfattr -n user.a -v 1 f | ExtendedAttributes.set @f user.a 2 CREATE | ExtendedIOException 17 The extended attribute exists already. | getfattr --only-values -n user.a f => 1
+                | touch f; setfattr -n user.a -v 1 f | ExtendedAttributes.set @f user.a 2 REPLACE | ok | getfattr --only-values -n user.a f => 2
+                | touch f | ExtendedAttributes.set @f user.a 2 REPLACE | ExtendedIOException 61 The file has no such extended attribute. | getfattr -d f|wc -c => 0
+                | touch f | ExtendedAttributes.remove @f user.a | ExtendedIOException 61 The file has no such extended attribute. |
+                | mkdir d; setfattr -n user.a -v 1 d | ExtendedAttributes.get @d user.a | 1 |
+                | touch x; ln -s x l | ExtendedAttributes.set @l user.u v '' | AccessDeniedException 1 Could not access the extended attributes of the file.  Permission denied. | getfattr -d x|wc -c => 0
+                | touch f; setfattr -n user.a -v 1 f | ExtendedAttributes.set @f user.a $BIG '' | ExtendedIOException 7 The extended attribute's name or value is over the system's limit. | getfattr --only-values -n user.a f => 1
+                |  | ExtendedAttributes.list @nope | FileNotFoundException 2 File does not exist on system or the file name was too long. |
+                root | touch x; ln -s x l | ExtendedAttributes.set @l trusted.t v '' | ok | getfattr -h --only-values -n trusted.t l; getfattr -m - -d x|wc -c => v0
+                root | touch x; setfattr -n trusted.t -v 1 x; ln -s x l; setfattr -h -n trusted.l l | ExtendedAttributes.list @l | trusted.l |
+                root | touch x; setfattr -n trusted.t -v 1 x; ln -s x l | ExtendedAttributes.get @l trusted.t | ExtendedIOException 61 The file has no such extended attribute. |
+                root | touch x; setfattr -n trusted.t -v 1 x; ln -s x l | ExtendedAttributes.remove @l trusted.t | ExtendedIOException 61 The file has no such extended attribute. | getfattr --only-values -n trusted.t x => 1
+                nobody | touch f; setfattr -n user.a -v 1 f | ExtendedAttributes.set @f user.a 2 '' | AccessDeniedException 13 Could not access the extended attributes of the file.  Permission denied. |
+                root | mkfifo p | ExtendedAttributes.set @p trusted.p v '' | ok | getfattr --only-values -n trusted.p p => v
+                """, "BIG=" + "v".repeat(65537));
+    }
+
+    @Test
+    void inodeFlagsAsLsattrShowsThemOnExt4AndTmpfs() throws Exception {
+        Kit.table(base, """
+                root | touch f; chattr +dA f | InodeFlags.get @f | $(lsattr -d f|cut -d' ' -f1) |
+                root | touch f; chattr +d f  | InodeFlags.add @f iA | ok | lsattr -d f => ----i-dA------e------- f
+                root | touch f; chattr +dA f | InodeFlags.remove @f dS | ok | lsattr -d f => -------A------e------- f
+                root | touch f; chattr +dA f | InodeFlags.set @f ea | ok | lsattr -d f => -----a--------e------- f
+                root | touch f; chattr +d f  | InodeFlags.change @f a d | ok | lsattr -d f => -----a--------e------- f
+                root | mkdir d | InodeFlags.add @d D | ok | lsattr -d d => ---D----------e------- d
+                root | touch x; ln -s x l | InodeFlags.add @l d | NotSupportedException 95 The file system keeps no such flags for this file. | lsattr -d x => --------------e------- x
+                root | mkfifo p | InodeFlags.get @p | NotSupportedException 95 The file system keeps no such flags for this file. |
+                nobody | touch f; chown 65534 f | InodeFlags.add @f i | AccessDeniedException 1 Could not access the flags of the file.  Permission denied. | lsattr -d f => --------------e------- f
+                nobody | touch f; chown 65534 f | InodeFlags.add @f d | ok | lsattr -d f => ------d-------e------- f
+                ns ext4 | eval "$EXT4"; touch m/f; chattr +dAi m/f | InodeFlags.get @m/f | $(lsattr -d m/f|cut -d' ' -f1) |
+                ns ext4 | eval "$EXT4"; touch m/f | InodeFlags.add @m/f Si | ok | debugfs -R 'stat /f' i 2>&1|grep -o 'Flags: 0x[0-9a-f]*' => Flags: 0x80018
+                ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; chattr +d m/f | InodeFlags.get @m/f | $(lsattr -d m/f|cut -d' ' -f1) |
+                ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f | InodeFlags.add @m/f e | NotSupportedException 95 The file system keeps no such flags for this file. |
+                """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m");
     }
 }

@@ -18,7 +18,7 @@ import java.util.stream.*;
  * read {@code where | setup | call | expected | check}. where: blank (this JVM), root (this JVM as
  * root), nobody, ns (a mount namespace with the fake user files), C, latin1 (a child JVM so); other
  * words only name a group; a group runs in one JVM. setup: shell, as root, in the row's directory.
- * call: a method and its words, @x being x in that directory, ~ null. expected: "ok" for void, or
+ * call: a method and its words, @x being x in that directory, ~ null, bytes as Latin-1, flags as letters, options by comma. expected: "ok" for void, or
  * "Class errno detail", or the value; its $(...) runs after the setup. check: cmd => output.
  */
 public final class Kit {
@@ -34,14 +34,18 @@ public final class Kit {
             FileNotFoundException=The file referenced by this object does not appear to reside on disk.
             InvalidUserException=A file was attempted to be assigned to an invalid user.
             InvalidGroupException=A file was attempted to be assigned to an invalid group.
+            NotSupportedException=The filesystem operation attempted is not supported by the underlying operating-system file-system.
             """.lines().map(l -> l.split("=", 2)).collect(Collectors.toMap(p -> p[0], p -> p[1]));
 
     public record Result(int status, String out) {}
 
     /** The outcome of a call: its value (elements a line each), "ok", or "Class: message". */
+    @SuppressWarnings("unchecked")
     public static String outcome(Method m, Object... args) {
         try {
             Object r = m.invoke(null, args);
+            if (r instanceof byte[] b) r = new String(b, StandardCharsets.ISO_8859_1);
+            if (m.getDeclaringClass() == InodeFlags.class && r instanceof Set<?> flags) r = InodeFlags.toLetters((Set<InodeFlag>) flags);
             Collection<?> c = r instanceof Object[] a ? List.of(a) : r instanceof Collection<?> k ? k : Collections.singleton(r);
             return m.getReturnType() == void.class ? "ok" : c.stream().map(String::valueOf).collect(Collectors.joining("\n"));
         } catch (ReflectiveOperationException e) {
@@ -62,21 +66,32 @@ public final class Kit {
                 .map(r -> unescape(r.group(1) != null ? r.group(1) : r.group(2))).toList();
     }
 
-    /** Runs a call line, its @ resolved: a method of UnixNativeFile or UnixFileMode, or NativeFiles.method. */
+    /** Runs a call line, its @ resolved: a method of UnixNativeFile or UnixFileMode, or Class.method of this package. */
     static String call(String line) {
         List<String> t = words(line);
-        String name = t.get(0).replace("NativeFiles.", "");
-        Method m = (name.equals(t.get(0)) ? NATIVE.stream() : Arrays.stream(NativeFiles.class.getMethods()))
-                .filter(c -> c.getName().equals(name) && c.getParameterCount() == t.size() - 1)
+        String[] name = t.get(0).split("\\.");
+        Method m = (name.length == 1 ? NATIVE.stream() : Arrays.stream(forName(name[0]).getMethods()))
+                .filter(c -> c.getName().equals(name[name.length - 1]) && c.getParameterCount() == t.size() - 1)
                 .max(Comparator.comparing(c -> c.getParameterCount() > 0 && c.getParameterTypes()[0] == Path.class)).orElseThrow();
         Class<?>[] types = m.getParameterTypes();
         Object[] args = new Object[types.length];
         for (int i = 0; i < args.length; i++) {
-            String s = t.get(i + 1);
+            String s = t.get(i + 1), generic = m.getGenericParameterTypes()[i].getTypeName();
             args[i] = s.equals("~") ? null : types[i] == int.class ? Integer.decode(s) : types[i] == boolean.class ? Boolean.valueOf(s)
-                    : types[i] == Path.class ? Path.of(s) : types[i] == Set.class ? PosixFilePermissions.fromString(s) : s;
+                    : types[i] == Path.class ? Path.of(s) : types[i] == byte[].class ? s.getBytes(StandardCharsets.ISO_8859_1)
+                    : generic.contains("InodeFlag") ? InodeFlags.fromLetters(s) : generic.contains("Option") ? Arrays.stream(s.split(","))
+                    .filter(o -> !o.isEmpty()).map(ExtendedAttributes.Option::valueOf).collect(Collectors.toSet())
+                    : types[i] == Set.class ? PosixFilePermissions.fromString(s) : s;
         }
         return outcome(m, args);
+    }
+
+    private static Class<?> forName(String name) {
+        try {
+            return Class.forName(Kit.class.getPackageName() + "." + name);
+        } catch (ClassNotFoundException e) {
+            throw new IllegalArgumentException(name, e);
+        }
     }
 
     /** A child JVM's entry: runs each argument as a call line and prints "= outcome" for each. */

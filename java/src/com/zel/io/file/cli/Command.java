@@ -1,5 +1,8 @@
 package com.zel.io.file.cli;
 
+import com.zel.io.file.exception.ExtendedIOException;
+import java.nio.file.InvalidPathException;
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.HashSet;
 import java.util.List;
@@ -75,6 +78,15 @@ abstract class Command {
 
     final UsageException usageError(String message) {
         return new UsageException(this, message);
+    }
+
+    /** A path operand as the API takes it; one that the platform's encoding can't hold fails. */
+    static Path path(String operand) throws ExtendedIOException {
+        try {
+            return Path.of(operand);
+        } catch (InvalidPathException e) {
+            throw new ExtendedIOException(e.getReason());
+        }
     }
 
     /** The operands, which must be at least min and at most max in number. */

@@ -2,8 +2,12 @@ package com.zel.io.file.cli;
 
 import java.io.PrintStream;
 import java.util.List;
+import java.util.stream.Collectors;
 
-/** The little JSON the commands print: flat objects of strings, numbers, booleans and nulls. */
+/**
+ * The little JSON the commands print: flat objects of strings, numbers, booleans, nulls and lists
+ * of those.
+ */
 final class Json {
     private Json() {}
 
@@ -25,6 +29,9 @@ final class Json {
     }
 
     private static String value(Object value) {
+        if (value instanceof List<?> list) {
+            return list.stream().map(Json::value).collect(Collectors.joining(", ", "[", "]"));
+        }
         if (value == null || value instanceof Number || value instanceof Boolean) {
             return String.valueOf(value);
         }

@@ -10,12 +10,18 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.*;
 import java.util.*;
 import java.util.stream.*;
+import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
 /** The nativefile command: a table of command lines, the launcher's log switches, and parts a fault could hide in. */
 class CommandTest {
     @TempDir Path dir;
+
+    @AfterEach
+    void removable() {
+        Kit.sh(dir, "chattr -R -ia . 2>/dev/null || true", Map.of());  // else the directory cannot be removed
+    }
 
     /**
      * arguments | status | standard output | standard error | check, in this JVM, each row in a new directory with f
@@ -51,6 +57,12 @@ class CommandTest {
                 chmod u+q @f            | 2 |  | nativefile: chmod: invalid mode 'u+q' USAGE chmod | stat -c %a f => 640
                 chmod u+r, @f           | 2 |  | nativefile: chmod: invalid mode 'u+r,' USAGE chmod |
                 chown : @f              | 2 |  | nativefile: chown: invalid owner ':' USAGE chown |
+                xattr set user.x 0x41ff @f @l | 1 |  | nativefile: @l: {AccessDeniedException 1 Could not access the extended attributes of the file.  Permission denied.} | getfattr -e hex -n user.x f => # file: f user.x=0x41ff
+                xattr set --create user.x '"a\\142\\""' @f | 0 |  |  | getfattr --only-values -n user.x f => ab"
+                xattr rm user.x @f      | 1 |  | nativefile: @f: {ExtendedIOException 61 The file has no such extended attribute.} |
+                chattr +i -d @f @d      | 0 |  |  | lsattr -d f d => ----i---------e------- f ----i---------e------- d
+                chattr =A @l            | 1 |  | nativefile: @l: {NotSupportedException 95 The file system keeps no such flags for this file.} |
+                chattr +q @f            | 2 |  | nativefile: chattr: invalid flags '+q' USAGE chattr | lsattr -d f => --------------e------- f
                 """.lines().toList()) {
             String[] c = Arrays.stream((" " + row + " ").split("(?<=\\s)\\|(?=\\s)", -1)).map(String::trim).toArray(String[]::new);
             Path d = Files.createTempDirectory(dir, "c");
@@ -64,6 +76,26 @@ class CommandTest {
             for (String e : want.split("[{}]")) if (e.matches("\\w+Exception \\d+ .*")) want = want.replace("{" + e + "}", Kit.expand(e).split(": ", 2)[1]);
             assertTrue(got.matches("(?s)" + java.util.regex.Pattern.quote(want.replace("^", "\n")).replace("*", "\\E.*\\Q")), row + "\ngot: " + got);
             if (c[4].contains("=>")) assertEquals(c[4].split("=>")[1].strip(), Kit.sh(d, c[4].split("=>")[0], Map.of()).strip().replaceAll("\\s+", " "), row);
+        }
+    }
+
+    /** xattr list and get print what getfattr -h prints, lsattr what lsattr -d prints, byte for byte, for the same files. */
+    @Test
+    void xattrAndLsattrPrintWhatGetfattrAndLsattrPrint() throws Exception {
+        assumeTrue(Kit.ROOT, "a link's trusted. attributes need root");
+        Kit.sh(dir, "touch f1 'f2\\' \"$(printf 'f3\\nx')\"; mkdir d; ln -s f1 l; setfattr -n user.t -v '\"say \\\"hi\\\"\\\\\"' f1;"
+                + " setfattr -n user.a=b -v 0x00ff01 f1; setfattr -n user.e f1; setfattr -n user.n -v \"$(printf 'x\\ny\\r')\" 'f2\\';"
+                + " setfattr -n user.bin -v 0x41ff424344454647 d; setfattr -h -n trusted.l -v 1 l; chattr +dA f1; chattr +D d", Map.of());
+        String paths = Stream.of("d", "f1", "f2\\", "f3\nx", "l").map(n -> dir + "/" + n).collect(Collectors.joining("\0"));
+        for (String pair : List.of("xattr list|getfattr -h -m -", "xattr get user.t|getfattr -h -n user.t", "xattr get user.a=b|getfattr -h -n user.a=b",
+                "xattr get user.e|getfattr -h -n user.e", "xattr get user.n|getfattr -h -n user.n", "xattr get user.bin|getfattr -h -n user.bin",
+                "xattr get trusted.l|getfattr -h -n trusted.l", "lsattr|lsattr -d")) {
+            String[] c = pair.split("\\|");
+            ByteArrayOutputStream out = new ByteArrayOutputStream();
+            Main.run(Stream.concat(Kit.words(c[0]).stream(), Arrays.stream(paths.split("\0"))).toList(),
+                    new Console(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(OutputStream.nullOutputStream())));
+            assertEquals(Kit.sh(dir, "printf '%s\\0' '" + paths.replace("\0", "' '") + "' | xargs -0 " + c[1] + " 2>/dev/null || true", Map.of()),
+                    out.toString(StandardCharsets.UTF_8), pair);
         }
     }
 
