@@ -54,7 +54,7 @@ struct FakeJni {
              return f.made<jstring>(fails, f.string(std::string(u, u + n))));
         FAKE(NewStringUTF, false, jstring, (JNIEnv * e, const char *s), return f.made<jstring>(fails, f.string(s)));
         FAKE(NewObjectArray, false, jobjectArray, (JNIEnv * e, jsize n, jclass, jobject first),
-             return f.made<jobjectArray>(fails, &f.arrays.emplace_back(n, text(first))));
+             return f.made<jobjectArray>(fails, &f.arrays.emplace_back(n, first ? text(first) : "")));
         FAKE(SetObjectArrayElement, false, void, (JNIEnv * e, jobjectArray a, jsize i, jobject s),
              static_cast<Array *>(static_cast<void *>(a))->at(i) = text(s));
         FAKE(NewByteArray, false, jbyteArray, (JNIEnv * e, jsize n),  // a byte array is a string of its bytes
