@@ -76,47 +76,51 @@ long readGrowing(std::vector<char> &buffer, Read read) {
     }
 }
 
-// The stage every method opens with: the arguments converted, the path
-// examined, and the file to act on.
-bool prepare(Call &call, jstring path, NativePath &native, std::initializer_list<std::pair<jstring, NativePath *>> names,
-             Examined &file, Target &target) {
-    if (!call.nullTest({path}, kNullArgument)) return false;
-    for (const auto &[string, out] : names)
-        if (!call.nullTest({string}, kNullArgument)) return false;
-    if (!call.convert(path, native, kXattrRows)) return false;
-    for (const auto &[string, out] : names)
-        if (!call.convert({{string, out}}, kNullArgument, kXattrRows)) return false;
-    return call.examine(native, file) && target.open(call, native, file);
-}
+// One call on a file's attributes: its frame, the path and the attribute's
+// name in native form, the examined file and where to act on it.
+struct Request {
+    Request(JNIEnv *env, const char *method) : call(env, method) {}
+
+    // The stage every method opens with: null tests and conversions of the
+    // path and, where there is one, the name; then the examination.
+    bool prepare(jstring pathString, std::initializer_list<jstring> nameString) {
+        if (!call.nullTest({pathString}, kNullArgument)) return false;
+        for (jstring string : nameString)
+            if (!call.nullTest({string}, kNullArgument)) return false;
+        if (!call.convert(pathString, path, kXattrRows)) return false;
+        for (jstring string : nameString)
+            if (!call.convert({{string, &name}}, kNullArgument, kXattrRows)) return false;
+        return call.examine(path, file) && target.open(call, path, file);
+    }
+
+    Call call;
+    NativePath path;
+    NativePath name;
+    Examined file;
+    Target target;
+};
 
 }  // namespace
 
 NATIVE(jobjectArray, list0, jstring path) {
-    Call call(env, __func__);
-    NativePath native;
-    Examined file;
-    Target target;
-    if (!prepare(call, path, native, {}, file, target)) return nullptr;
+    Request r(env, __func__);
+    if (!r.prepare(path, {})) return nullptr;
     std::vector<char> names;
-    const long size = readGrowing(names, [&](char *list, std::size_t room) { return target.list(list, room); });
-    if (!call.check(static_cast<int>(size), kXattrRows)) return nullptr;
+    const long size = readGrowing(names, [&](char *list, std::size_t room) { return r.target.list(list, room); });
+    if (!r.call.check(static_cast<int>(size), kXattrRows)) return nullptr;
     std::vector<const char *> texts;
     for (std::size_t at = 0; at < static_cast<std::size_t>(size); at += std::strlen(&names[at]) + 1)
         texts.push_back(&names[at]);
-    return call.javaStrings(texts.data(), texts.size());
+    return r.call.javaStrings(texts.data(), texts.size());
 }
 
 NATIVE(jbyteArray, get0, jstring path, jstring name) {
-    Call call(env, __func__);
-    NativePath native;
-    NativePath nameNative;
-    Examined file;
-    Target target;
-    if (!prepare(call, path, native, {{name, &nameNative}}, file, target)) return nullptr;
+    Request r(env, __func__);
+    if (!r.prepare(path, {name})) return nullptr;
     std::vector<char> value;
     const long size =
-        readGrowing(value, [&](char *bytes, std::size_t room) { return target.get(nameNative.data(), bytes, room); });
-    if (!call.check(static_cast<int>(size), kXattrRows)) return nullptr;
+        readGrowing(value, [&](char *bytes, std::size_t room) { return r.target.get(r.name.data(), bytes, room); });
+    if (!r.call.check(static_cast<int>(size), kXattrRows)) return nullptr;
     jbyteArray array = env->NewByteArray(static_cast<jsize>(size));
     if (array != nullptr && size > 0)
         env->SetByteArrayRegion(array, 0, static_cast<jsize>(size), reinterpret_cast<const jbyte *>(value.data()));
@@ -124,26 +128,17 @@ NATIVE(jbyteArray, get0, jstring path, jstring name) {
 }
 
 NATIVE(void, set0, jstring path, jstring name, jbyteArray value, jint flags) {
-    Call call(env, __func__);
-    NativePath native;
-    NativePath nameNative;
-    Examined file;
-    Target target;
-    if (!call.nullTest({value}, kNullArgument) || !prepare(call, path, native, {{name, &nameNative}}, file, target))
-        return;
+    Request r(env, __func__);
+    if (!r.call.nullTest({value}, kNullArgument) || !r.prepare(path, {name})) return;
     std::vector<char> bytes(static_cast<std::size_t>(env->GetArrayLength(value)));
     env->GetByteArrayRegion(value, 0, static_cast<jsize>(bytes.size()), reinterpret_cast<jbyte *>(bytes.data()));
-    NativeFile_log("Setting extended attribute [%s] of file: [%s]\n", nameNative.data(), native.data());
-    call.check(static_cast<int>(retryOnEintr([&] { return target.set(nameNative.data(), bytes, flags); })), kXattrRows);
+    NativeFile_log("Setting extended attribute [%s] of file: [%s]\n", r.name.data(), r.path.data());
+    r.call.check(static_cast<int>(retryOnEintr([&] { return r.target.set(r.name.data(), bytes, flags); })), kXattrRows);
 }
 
 NATIVE(void, remove0, jstring path, jstring name) {
-    Call call(env, __func__);
-    NativePath native;
-    NativePath nameNative;
-    Examined file;
-    Target target;
-    if (!prepare(call, path, native, {{name, &nameNative}}, file, target)) return;
-    NativeFile_log("Removing extended attribute [%s] of file: [%s]\n", nameNative.data(), native.data());
-    call.check(static_cast<int>(retryOnEintr([&] { return target.remove(nameNative.data()); })), kXattrRows);
+    Request r(env, __func__);
+    if (!r.prepare(path, {name})) return;
+    NativeFile_log("Removing extended attribute [%s] of file: [%s]\n", r.name.data(), r.path.data());
+    r.call.check(static_cast<int>(retryOnEintr([&] { return r.target.remove(r.name.data()); })), kXattrRows);
 }
