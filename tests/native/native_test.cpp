@@ -13,6 +13,8 @@
 #include <set>
 #include <sys/statvfs.h>
 
+#include "NativeFile.h"
+#include "NativeFile_helper.h"
 #include "UnixNativeFile_strutil.h"
 #include "fake_jni.h"
 #include "natives.h"
@@ -296,4 +298,18 @@ TEST(NativeMethods, FileReplacedBeforeItsReopeningIsNotActedOn) {
         });
         EXPECT_EQ(0u, r.thrown.find("com/zel/io/file/exception/FileNotFoundException: [ERRNO: 002]")) << r.thrown;
     }
+}
+
+// The exported C routines take what no native method passes them: null texts, kinds no method raises.
+TEST(ExportedInterface, NullsAndUnraisedKinds) {
+    int error = 1, err = 1;
+    volume.f_frsize = volume.f_bfree = volume.f_bavail = 1;
+    EXPECT_EQ(0, UnixNativeFile_getFreeSpace(nullptr, &error, &err) + error + err);
+    std::array<char, 8> out{};
+    EXPECT_STREQ("abc", NativeFile_stringConverter(out.data(), "abc", 8, nullptr, "ISO8859-1"));
+    nf::copyText(out.data(), "abcdefghij", 4);
+    EXPECT_STREQ("abc", out.data());
+    FakeJni jni;
+    NativeFile_ThrowException(&jni.env, NF_OUT_OF_MEMORY, "x", 12);
+    EXPECT_EQ("java/lang/OutOfMemoryError", jni.thrownClass);
 }
