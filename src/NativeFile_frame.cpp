@@ -42,14 +42,10 @@ const ErrorRow &classify(Rows rows, int err) {
     return rows.back();
 }
 
-Examined::~Examined() {
+Opened::~Opened() {
     // Never retried: on Linux the descriptor is released even when close
     // reports EINTR, and a second close could hit another thread's file.
     if (fd_ >= 0) ::close(fd_);
-}
-
-Opened::~Opened() {
-    if (fd_ >= 0) ::close(fd_);  // never retried, as above
 }
 
 bool Call::nullTest(std::initializer_list<jobject> args, const char *detail) {

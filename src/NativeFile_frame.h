@@ -81,27 +81,7 @@ inline constexpr mode_t ALL_CHMOD_MASK = 0x0fff;
 
 inline bool isLink(mode_t mode) { return NativeFile_isFlagSet(static_cast<int>(mode), S_IFLNK) != 0; }
 
-// A path held open with O_PATH, never through a final link, and what fstat
-// saw of it: the one file a change examines and then changes.
-class Examined {
-public:
-    Examined() = default;
-    ~Examined();
-    Examined(const Examined &) = delete;
-    Examined &operator=(const Examined &) = delete;
-
-    int fd() const { return fd_; }
-    const struct stat &record() const { return record_; }
-
-private:
-    friend class Call;
-    int fd_ = -1;
-    struct stat record_ {};
-};
-
-// A readable descriptor of an examined regular file or directory, for the
-// calls that take no O_PATH descriptor (ioctl, the ACL and capability
-// libraries).
+// A descriptor a call holds, closed when the call ends.
 class Opened {
 public:
     Opened() = default;
@@ -114,6 +94,17 @@ public:
 private:
     friend class Call;
     int fd_ = -1;
+};
+
+// A path held open with O_PATH, never through a final link, and what fstat
+// saw of it: the one file a change examines and then changes.
+class Examined : public Opened {
+public:
+    const struct stat &record() const { return record_; }
+
+private:
+    friend class Call;
+    struct stat record_ {};
 };
 
 // One native method's call, from its entry line to its exit line.
@@ -157,7 +148,8 @@ public:
         return convert(path, native, kQueryRows) && examine(native, file);
     }
 
-    // The examined file opened for reading, by its path again, without
+    // The examined file opened for reading, for the calls that take no O_PATH
+    // descriptor (ioctl, the xattr calls), by its path again, without
     // following a link and without blocking; it must be the same inode, else
     // the path no longer names the examined file (ENOENT). Only a regular
     // file or a directory is opened: anything else, a link (also one swapped
