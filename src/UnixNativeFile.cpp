@@ -423,24 +423,7 @@ NATIVE(jobjectArray, getMountedFileSystems) {
     while (list.texts != nullptr && list.texts[count] != nullptr) ++count;
     if (count == 0) return nullptr;
     NativeFile_log("Processing [%d] native strings for return to Java.\n", count);
-
-    // Each element's local reference is dropped once stored: a table of
-    // thousands of mounts must not exhaust the JVM's local references.
-    jclass stringClass = env->FindClass("java/lang/String");
-    if (stringClass == nullptr) return nullptr;
-    jstring empty = env->NewStringUTF("");
-    if (empty == nullptr) return nullptr;
-    jobjectArray array = env->NewObjectArray(count, stringClass, empty);
-    env->DeleteLocalRef(empty);
-    env->DeleteLocalRef(stringClass);
-    if (array == nullptr) return nullptr;
-    for (jsize i = 0; i < count; ++i) {
-        jstring text = call.javaString(list.texts[i]);
-        if (text == nullptr) return nullptr;
-        env->SetObjectArrayElement(array, i, text);
-        env->DeleteLocalRef(text);
-    }
-    return array;
+    return call.javaStrings(list.texts, static_cast<std::size_t>(count));
 }
 
 NATIVE(jlong, getFreeSpace, jstring path) {
