@@ -174,6 +174,11 @@ private:
     const char *name_;
 };
 
+// The name of a user or group id, as a Java string into name; false when the
+// id has no name (or the lookup fails).
+bool userNameOfId(Call &call, unsigned id, jstring &name);
+bool groupNameOfId(Call &call, unsigned id, jstring &name);
+
 }  // namespace nf
 
 #endif

@@ -157,6 +157,11 @@ bool groupIdOfName(const char *name, unsigned &id) {
         [&](const group &r) { id = r.gr_gid; });
 }
 
+}  // namespace
+
+// The names of ids, shared with the ACL entries.
+namespace nf {
+
 bool userNameOfId(Call &call, unsigned id, jstring &name) {
     return lookUp<passwd>(
         [&](passwd *r, char *b, std::size_t n, passwd **f) { return getpwuid_r(id, r, b, n, f); },
@@ -168,6 +173,13 @@ bool groupNameOfId(Call &call, unsigned id, jstring &name) {
         [&](group *r, char *b, std::size_t n, group **f) { return getgrgid_r(id, r, b, n, f); },
         [&](const group &r) { name = call.javaString(r.gr_name); });
 }
+
+}  // namespace nf
+
+namespace {
+
+using nf::groupNameOfId;
+using nf::userNameOfId;
 
 // What tells owner from group, as data: the two sides of one family.
 struct Side {

@@ -5,10 +5,10 @@
 # already; root is needed only when something is missing.
 set -euo pipefail
 
-packages=(g++ cmake make openjdk-17-jdk-headless)
+packages=(g++ cmake make openjdk-17-jdk-headless libacl1-dev libcap-dev)
 case "${1:-}" in
-test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr valgrind clang libclang-rt-14-dev) ;;
-coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs valgrind gcovr) ;;
+test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind clang libclang-rt-14-dev) ;;
+coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind gcovr) ;;
 esac
 
 missing=()
