@@ -18,7 +18,7 @@ constexpr ErrorRow kCapRows[] = {
     {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, nf::kNotFound},
     {{EOPNOTSUPP, ENOTTY}, NF_NOT_SUPPORTED, "Only a regular file on a file system with extended attributes has capabilities."},
     {{ENODATA}, NF_IO_ERROR, "The file has no capabilities."},
-    {{EINVAL}, NF_IO_ERROR, "The capability text does not parse: an unknown capability or a wrong clause."},
+    {{EINVAL}, NF_IO_ERROR, "The system refuses the capability set: an effective set must be empty or all permitted and inheritable ones."},
     {{}, NF_IO_ERROR, nf::kUnknown},
 };
 
@@ -70,7 +70,11 @@ NATIVE(void, set0, jstring path, jstring text) {
     if (!call.convert({{path, &native}, {text, &nativeText}}, kNullArgument, kCapRows)) return;
     // The text is parsed before the file is examined: a wrong one changes nothing.
     const Held<cap_t> caps{cap_from_text(nativeText.data())};
-    if (!call.check(caps.value == nullptr ? -1 : 0, kCapRows) || !prepare(call, native, opened)) return;
+    if (caps.value == nullptr) {
+        call.fail(NF_IO_ERROR, "The capability text does not parse: an unknown capability or a wrong clause.", EINVAL);
+        return;
+    }
+    if (!prepare(call, native, opened)) return;
     NativeFile_log("Setting capabilities of file: [%s]\n", native.data());
     call.check(cap_set_fd(opened.fd(), caps.value), kCapRows);
 }

@@ -29,8 +29,28 @@ final class XattrText {
 
     /** A path as getfattr writes it by default: leading slashes, or a leading ./, left out. */
     static byte[] path(String path) {
+        return escape(shown(path), "");
+    }
+
+    /** A path as getfacl writes it: as getfattr does, but a backslash doubled. */
+    static byte[] aclPath(String path) {
+        ByteArrayOutputStream escaped = new ByteArrayOutputStream();
+        for (byte b : shown(path).getBytes(UTF_8)) {
+            if (b == '\\') {
+                escaped.write(b);
+                escaped.write(b);
+            } else if (b == '\n' || b == '\r') {
+                octal(escaped, b);
+            } else {
+                escaped.write(b);
+            }
+        }
+        return escaped.toByteArray();
+    }
+
+    private static String shown(String path) {
         String shown = path.replaceFirst(path.startsWith("/") ? "^/+" : "^\\./+", "");
-        return escape(shown.isEmpty() ? "." : shown, "");
+        return shown.isEmpty() ? "." : shown;
     }
 
     /** An attribute name as getfattr writes it: '=' escaped too, since it ends the name. */

@@ -1,0 +1,45 @@
+package com.zel.io.file.cli;
+
+import com.zel.io.file.FileCapabilities;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Optional;
+
+/** nativefile getcap: the capability set of each file, as getcap prints it. */
+final class GetcapCommand extends Command {
+    GetcapCommand() {
+        super(
+                "getcap",
+                "PATH...",
+                "Show the capabilities of files",
+                """
+                Prints what getcap prints: a line "PATH CAPS" for each file with a capability
+                set, CAPS in setcap's text form (cap_net_bind_service=ep; = for a set that
+                grants nothing), and nothing for a file without one. A symbolic link, a
+                directory or a device has no capabilities and is an error; getcap passes
+                over them silently.
+
+                  --json   a JSON array instead, an object per path with the keys path and
+                           capabilities (null for a file without a set)
+                """,
+                "--json");
+    }
+
+    @Override
+    int run(Options options, Console console) throws UsageException {
+        List<String> objects = new ArrayList<>();
+        console.forEach(
+                operands(options, 1, Integer.MAX_VALUE),
+                path -> {
+                    Optional<String> caps = FileCapabilities.get(path(path));
+                    objects.add(Json.object("path", path, "capabilities", caps.orElse(null)));
+                    if (!options.json()) {
+                        caps.ifPresent(text -> console.out.println(path + " " + text));
+                    }
+                });
+        if (options.json()) {
+            Json.printArray(console.out, objects);
+        }
+        return console.status();
+    }
+}
