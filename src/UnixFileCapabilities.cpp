@@ -18,6 +18,7 @@ constexpr ErrorRow kCapRows[] = {
     {{ENOENT, ENOTDIR, ENAMETOOLONG}, NF_FILE_NOT_FOUND, nf::kNotFound},
     {{EOPNOTSUPP, ENOTTY}, NF_NOT_SUPPORTED, "Only a regular file on a file system with extended attributes has capabilities."},
     {{ENODATA}, NF_IO_ERROR, "The file has no capabilities."},
+    {{ENOMEM}, NF_IO_ERROR, "Not enough memory for the capability set."},
     {{EINVAL}, NF_IO_ERROR, "The system refuses the capability set: an effective set must be empty or all permitted and inheritable ones."},
     {{}, NF_IO_ERROR, nf::kUnknown},
 };
@@ -70,6 +71,7 @@ NATIVE(void, set0, jstring path, jstring text) {
     if (!call.convert({{path, &native}, {text, &nativeText}}, kNullArgument, kCapRows)) return;
     // The text is parsed before the file is examined: a wrong one changes nothing.
     const Held<cap_t> caps{cap_from_text(nativeText.data())};
+    if (caps.value == nullptr && errno == ENOMEM) return (void)call.check(-1, kCapRows);
     if (caps.value == nullptr) {
         call.fail(NF_IO_ERROR, "The capability text does not parse: an unknown capability or a wrong clause.", EINVAL);
         return;

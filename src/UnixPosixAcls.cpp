@@ -28,6 +28,7 @@ constexpr ErrorRow kAclRows[] = {
     {{EOPNOTSUPP, ENOTTY}, NF_NOT_SUPPORTED, "The file system keeps no such ACL for this file."},
     {{EINVAL}, NF_IO_ERROR, "The ACL is not valid: it needs one owner, group and other entry, a mask with named entries, no entry twice."},
     {{E2BIG, ENOSPC, ERANGE}, NF_IO_ERROR, "The ACL is over the system's limit."},
+    {{ENOMEM}, NF_IO_ERROR, "Not enough memory for the ACL."},
     {{}, NF_IO_ERROR, nf::kUnknown},
 };
 
