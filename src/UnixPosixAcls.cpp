@@ -237,7 +237,7 @@ bool edit(acl_t *acl, acl_t given, int change) {
     const bool maskGiven = (change == kSet || change == kModify) &&
                            !everyEntry(given, [](acl_entry_t entry) { return tagOf(entry) != ACL_MASK; });
     std::vector<acl_entry_t> removed;
-    const bool ok = everyEntry(change == kRemoveExtended ? *acl : given, [&](acl_entry_t entry) {
+    const bool ok = change == kSet || everyEntry(change == kRemoveExtended ? *acl : given, [&](acl_entry_t entry) {
         acl_entry_t own = change == kRemoveExtended ? entry : find(*acl, entry);
         if (change == kModify) return (own != nullptr || acl_create_entry(acl, &own) == 0) && acl_copy_entry(own, entry) == 0;
         if (own != nullptr && (change == kRemove || isNamed(tagOf(own)) || tagOf(own) == ACL_MASK)) removed.push_back(own);

@@ -168,4 +168,54 @@ class ApiTest {
                 ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f | InodeFlags.add @m/f e | NotSupportedException 95 The file system keeps no such flags for this file. |
                 """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m");
     }
+
+    @Test
+    void aclsAsGetfaclAndSetfaclSeeThemOnExt4AndTmpfs() throws Exception {
+        Kit.table(base, """
+                | touch f; setfacl -m u:nobody:rx,g:adm:w f | PosixAcls.get @f ACCESS | $(getfacl -c f) |
+                | mkdir d; setfacl -m d:u:nobody:r d | PosixAcls.get @d DEFAULT | $(getfacl -cd d) |
+                | touch f | PosixAcls.get @f DEFAULT | |
+                | touch f | PosixAcls.modify @f ACCESS u:nobody:rwx,g:adm:r | ok | getfacl -c f => user::rw- user:nobody:rwx group::r-- group:adm:r-- mask::rwx other::r--
+                | touch f; setfacl -m u:nobody:rwx f | PosixAcls.modify @f ACCESS m::r,o::x | ok | getfacl -c f => user::rw- user:nobody:rwx #effective:r-- group::r-- mask::r-- other::--x
+                | touch f; setfacl -m u:nobody:rwx,g:adm:r f | PosixAcls.remove @f ACCESS u:nobody:- | ok | getfacl -c f => user::rw- group::r-- group:adm:r-- mask::r-- other::r--
+                | mkdir d; setfacl -m u:nobody:rwx,d:u:nobody:r d; chmod g=rwx d | PosixAcls.removeExtended @d | ok | getfacl -c d => user::rwx group::r-x other::r-x
+                | mkdir d | PosixAcls.modify @d DEFAULT u:nobody:rx | ok | getfacl -cd d => user::rwx user:nobody:r-x group::r-x mask::r-x other::r-x
+                | mkdir d; setfacl -m d:u:nobody:r d | PosixAcls.removeDefault @d | ok | getfacl -cd d|wc -c => 0
+                | touch f | PosixAcls.set @f ACCESS u::rw,u:nobody:r,g::-,o::- | ok | getfacl -c f => user::rw- user:nobody:r-- group::--- mask::r-- other::---
+                | touch f; chmod 640 f | PosixAcls.set @f ACCESS u::rw,u:nobody:r,g::- | ExtendedIOException 22 The ACL is not valid: it needs one owner, group and other entry, a mask with named entries, no entry twice. | getfacl -c f => user::rw- group::r-- other::---
+                | touch x; ln -s x l | PosixAcls.modify @l ACCESS u:nobody:r | NotSupportedException 95 The file system keeps no such ACL for this file. | getfacl -c x => user::rw- group::r-- other::r--
+                | mkfifo p | PosixAcls.get @p ACCESS | NotSupportedException 95 The file system keeps no such ACL for this file. |
+                | touch f | PosixAcls.modify @f DEFAULT u:nobody:r | NotSupportedException 95 The file system keeps no such ACL for this file. |
+                |  | PosixAcls.toText 'user::rw,u:nobody:r,g::r,mask::r,o::-' | u::rw-,u:nobody:r--,g::r--,m::r--,o::--- |
+                |  | PosixAcls.parse 'u:nobody:r,u:nosuch:r' | ExtendedIOException 22 The ACL text does not parse, or names an unknown user or group: 'u:nosuch:r'. |
+                nobody | touch f | PosixAcls.modify @f ACCESS u:nobody:r | AccessDeniedException 1 Could not access the ACL of the file.  Permission denied. | getfacl -c f => user::rw- group::r-- other::r--
+                nobody | touch f; chown 65534 f | PosixAcls.modify @f ACCESS g:adm:r | ok | getfacl -c f => user::rw- group::r-- group:adm:r-- mask::r-- other::r--
+                ns | touch f; setfacl -m u:4123:r,u:4900:w,g:4500:x,u:4999:r f | PosixAcls.get @f ACCESS | $(getfacl -c f) |
+                ns | touch f | PosixAcls.modify @f ACCESS u:tester:r,g:crowd:w | ok | getfacl -cn f => user::rw- user:4100:r-- group::r-- group:4500:-w- mask::rw- other::r--
+                ns ext4 | eval "$EXT4"; mkdir m/d; setfacl -m u:nobody:rx,d:g:adm:w m/d | PosixAcls.get @m/d DEFAULT | $(getfacl -cd m/d) |
+                ns ext4 | eval "$EXT4"; touch m/f | PosixAcls.modify @m/f ACCESS g:adm:rw | ok | eval "$AGAIN" getfacl -c m/f => user::rw- group::r-- group:adm:rw- mask::rw- other::r--
+                ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; setfacl -m u:nobody:w m/f | PosixAcls.get @m/f ACCESS | $(getfacl -c m/f) |
+                ns ramfs | mkdir m; mount -t ramfs x m; touch m/f | PosixAcls.modify @m/f ACCESS u:nobody:r | NotSupportedException 95 The file system keeps no such ACL for this file. |
+                """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh");
+    }
+
+    @Test
+    void capabilitiesAsGetcapAndSetcapSeeThem() throws Exception {
+        Kit.table(base, """
+                root | touch f; setcap cap_net_bind_service=ep f | FileCapabilities.get @f | $(getcap f|cut -d' ' -f2) |
+                root | touch f; setcap = f | FileCapabilities.get @f | = |
+                root | touch f | FileCapabilities.get @f | (none) |
+                root | touch f | FileCapabilities.set @f 'cap_chown,cap_kill+ep' | ok | getcap f => f cap_chown,cap_kill=ep
+                root | touch f; setcap cap_kill=ep f | FileCapabilities.set @f cap_bogus=ep | ExtendedIOException 22 The capability text does not parse: an unknown capability or a wrong clause. | getcap f => f cap_kill=ep
+                root | touch f | FileCapabilities.set @f 'cap_chown=ep cap_kill+i' | ExtendedIOException 22 The system refuses the capability set: an effective set must be empty or all permitted and inheritable ones. | getcap f|wc -c => 0
+                root | touch f; setcap cap_kill=ep f | FileCapabilities.remove @f | ok | getcap f|wc -c => 0
+                root | touch f | FileCapabilities.remove @f | ExtendedIOException 61 The file has no capabilities. |
+                root | touch x; ln -s x l | FileCapabilities.set @l cap_kill=ep | NotSupportedException 95 Only a regular file on a file system with extended attributes has capabilities. | getcap x|wc -c => 0
+                root | mkdir d | FileCapabilities.get @d | NotSupportedException 95 Only a regular file on a file system with extended attributes has capabilities. |
+                nobody | touch f; chown 65534 f | FileCapabilities.set @f cap_kill=ep | AccessDeniedException 1 Could not access the capabilities of the file.  Permission denied. | getcap f|wc -c => 0
+                nobody | touch f; setcap cap_kill=ep f | FileCapabilities.get @f | cap_kill=ep |
+                ns ext4 | eval "$EXT4"; touch m/f | FileCapabilities.set @m/f cap_net_raw=p | ok | eval "$AGAIN" getcap m/f => m/f cap_net_raw=p
+                ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; setcap cap_kill=ei m/f | FileCapabilities.get @m/f | $(getcap m/f|cut -d' ' -f2) |
+                """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh");
+    }
 }

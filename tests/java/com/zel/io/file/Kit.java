@@ -46,6 +46,7 @@ public final class Kit {
             Object r = m.invoke(null, args);
             if (r instanceof byte[] b) r = new String(b, StandardCharsets.ISO_8859_1);
             if (m.getDeclaringClass() == InodeFlags.class && r instanceof Set<?> flags) r = InodeFlags.toLetters((Set<InodeFlag>) flags);
+            if (r instanceof Optional<?> o) r = o.map(String::valueOf).orElse("(none)");
             Collection<?> c = r instanceof Object[] a ? List.of(a) : r instanceof Collection<?> k ? k : Collections.singleton(r);
             return m.getReturnType() == void.class ? "ok" : c.stream().map(String::valueOf).collect(Collectors.joining("\n"));
         } catch (ReflectiveOperationException e) {
@@ -81,9 +82,18 @@ public final class Kit {
                     : types[i] == Path.class ? Path.of(s) : types[i] == byte[].class ? s.getBytes(StandardCharsets.ISO_8859_1)
                     : generic.contains("InodeFlag") ? InodeFlags.fromLetters(s) : generic.contains("Option") ? Arrays.stream(s.split(","))
                     .filter(o -> !o.isEmpty()).map(ExtendedAttributes.Option::valueOf).collect(Collectors.toSet())
-                    : types[i] == Set.class ? PosixFilePermissions.fromString(s) : s;
+                    : types[i] == Set.class ? PosixFilePermissions.fromString(s) : types[i] == List.class ? acl(s)
+                    : types[i].isEnum() ? Enum.valueOf(types[i].asSubclass(Enum.class), s) : s;
         }
         return outcome(m, args);
+    }
+
+    private static List<AclEntry> acl(String text) {
+        try {
+            return PosixAcls.parse(text);
+        } catch (ExtendedIOException e) {
+            throw new IllegalArgumentException(text, e);
+        }
     }
 
     private static Class<?> forName(String name) {
