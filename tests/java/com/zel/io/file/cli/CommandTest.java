@@ -63,6 +63,15 @@ class CommandTest {
                 chattr +i -d @f @d      | 0 |  |  | lsattr -d f d => ----i---------e------- f ----i---------e------- d
                 chattr =A @l            | 1 |  | nativefile: @l: {NotSupportedException 95 The file system keeps no such flags for this file.} |
                 chattr +q @f            | 2 |  | nativefile: chattr: invalid flags '+q' USAGE chattr | lsattr -d f => --------------e------- f
+                setfacl -m u:nobody:r,u:nosuch:r @f | 1 |  | nativefile: u:nobody:r,u:nosuch:r: {ExtendedIOException 22 The ACL text does not parse, or names an unknown user or group: 'u:nosuch:r'.} | getfacl -c f => user::rw- group::r-- other::---
+                setfacl -m u:nobody:rw @f @l | 1 |  | nativefile: @l: {NotSupportedException 95 The file system keeps no such ACL for this file.} | getfacl -c f => user::rw- user:nobody:rw- group::r-- mask::rw- other::---
+                setfacl -d -m g:adm:rx @d | 0 |  |  | getfacl -cd d => user::rwx group::rwx group:adm:r-x mask::rwx other::rwx
+                setfacl -m u:nobody:x @f -x g:adm | 2 |  | nativefile: setfacl: give one of -m, -x and -b USAGE setfacl |
+                getfacl --json -d @d    | 0 | [^  {"path": "@d", "owner": "root", "group": "root", "access": [], "default": []}^] |  |
+                setcap cap_kill=ep @f   | 0 |  |  | getcap f => f cap_kill=ep
+                setcap -r @f            | 1 |  | nativefile: @f: {ExtendedIOException 61 The file has no capabilities.} |
+                setcap cap_kill=ep      | 2 |  | nativefile: setcap: missing operand after 'cap_kill=ep' USAGE setcap |
+                getcap --json @f @l     | 1 | [^  {"path": "@f", "capabilities": null}^] | nativefile: @l: {NotSupportedException 95 Only a regular file on a file system with extended attributes has capabilities.} |
                 """.lines().toList()) {
             String[] c = Arrays.stream((" " + row + " ").split("(?<=\\s)\\|(?=\\s)", -1)).map(String::trim).toArray(String[]::new);
             Path d = Files.createTempDirectory(dir, "c");
@@ -96,6 +105,22 @@ class CommandTest {
                     new Console(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(OutputStream.nullOutputStream())));
             assertEquals(Kit.sh(dir, "printf '%s\\0' '" + paths.replace("\0", "' '") + "' | xargs -0 " + c[1] + " 2>/dev/null || true", Map.of()),
                     out.toString(StandardCharsets.UTF_8), pair);
+        }
+    }
+
+    /** getfacl (-d) and getcap print what getfacl (-d) and getcap print, byte for byte, for the same files. */
+    @Test
+    void aclAndCapabilityCommandsPrintWhatGetfaclAndGetcapPrint() throws Exception {
+        assumeTrue(Kit.ROOT, "setcap needs root");
+        Kit.sh(dir, "touch f 'g\\' \"$(printf 'h\\nx')\"; mkdir d; chmod 4750 f; chmod 3777 d; setfacl -m u:nobody:rwx,g:adm:r,m::r f;"
+                + " setfacl -m d:u:nobody:rx,d:g:4321:w,u:4321:x d; setfacl -m u:nobody:- 'g\\'; setcap cap_kill,cap_chown=ep f; setcap = 'g\\'", Map.of());
+        List<String> paths = Stream.of("f", "g\\", "h\nx", "d").map(n -> dir + "/" + n).toList();
+        for (String command : List.of("getfacl", "getfacl -d", "getcap")) {
+            ByteArrayOutputStream out = new ByteArrayOutputStream();
+            Main.run(Stream.concat(Kit.words(command).stream(), paths.stream()).toList(),
+                    new Console(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(OutputStream.nullOutputStream())));
+            assertEquals(Kit.sh(dir, "printf '%s\\0' '" + String.join("' '", paths) + "' | xargs -0 " + command + " 2>/dev/null || true", Map.of()),
+                    out.toString(StandardCharsets.UTF_8), command);
         }
     }
 
