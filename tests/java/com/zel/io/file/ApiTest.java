@@ -176,7 +176,7 @@ class ApiTest {
                 | mkdir d; setfacl -m d:u:nobody:r d | PosixAcls.get @d DEFAULT | $(getfacl -cd d) |
                 | touch f | PosixAcls.get @f DEFAULT | |
                 | touch f | PosixAcls.modify @f ACCESS u:nobody:rwx,g:adm:r | ok | getfacl -c f => user::rw- user:nobody:rwx group::r-- group:adm:r-- mask::rwx other::r--
-                | touch f; setfacl -m u:nobody:rwx f | PosixAcls.modify @f ACCESS m::r,o::x | ok | getfacl -c f => user::rw- user:nobody:rwx #effective:r-- group::r-- mask::r-- other::--x
+                | touch f; setfacl -m u:nobody:rwx f | PosixAcls.modify @f ACCESS u:daemon:r,m::r,o::x | ok | getfacl -c f => user::rw- user:daemon:r-- user:nobody:rwx #effective:r-- group::r-- mask::r-- other::--x
                 | touch f; setfacl -m u:nobody:rwx,g:adm:r f | PosixAcls.remove @f ACCESS u:nobody:- | ok | getfacl -c f => user::rw- group::r-- group:adm:r-- mask::r-- other::r--
                 | mkdir d; setfacl -m u:nobody:rwx,d:u:nobody:r d; chmod g=rwx d | PosixAcls.removeExtended @d | ok | getfacl -c d => user::rwx group::r-x other::r-x
                 | mkdir d | PosixAcls.modify @d DEFAULT u:nobody:rx | ok | getfacl -cd d => user::rwx user:nobody:r-x group::r-x mask::r-x other::r-x
