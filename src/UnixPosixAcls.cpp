@@ -2,10 +2,12 @@
 // directory's default ACL, read and changed with libacl, whose text parser,
 // printer and checks are the ones getfacl and setfacl use.
 #include "NativeFile_frame.h"
+#include "UnixNativeFile_strutil.h"
 #include "com_zel_io_file_PosixAcls.h"
 
 #include <acl/libacl.h>
 #include <array>
+#include <cstring>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -173,6 +175,47 @@ bool parse(Call &call, const char *text, Acl &out) {
     return false;
 }
 
+// An ACL text between Java and native bytes by the frame's text rules
+// (standard UTF-8, lossless bytes, the locale's code page), at any length:
+// an ACL of hundreds of entries is longer than a path, and is never cut.
+int nativeText(JNIEnv *env, jstring string, std::vector<char> &out) {
+    const auto count = static_cast<std::size_t>(env->GetStringLength(string));
+    std::vector<jchar> units(count);
+    env->GetStringRegion(string, 0, static_cast<jsize>(count), units.data());
+    std::vector<char> utf8(3 * count + 1);
+    if (const int err = nf::encodeUTF8(units.data(), count, utf8.data(), utf8.size())) return err;
+    const char *codePage = nf::localeCodePage();
+    out.resize(4 * count + 1);
+    // A character the code page lacks goes as its UTF-8 bytes, as in paths.
+    if (nf::isPassThrough(codePage) || nf::convertCodePage(out.data(), out.size(), utf8.data(), "UTF-8", codePage) != 0)
+        out = std::move(utf8);
+    return 0;
+}
+
+jstring javaText(JNIEnv *env, const char *text) {
+    std::size_t length = std::strlen(text);
+    std::vector<char> utf8;
+    const char *codePage = nf::localeCodePage();
+    if (!nf::isPassThrough(codePage)) {
+        utf8.resize(4 * length + 1);
+        if (nf::convertCodePage(utf8.data(), utf8.size(), text, codePage, "UTF-8") == 0)
+            text = utf8.data(), length = std::strlen(text);
+    }
+    std::vector<jchar> units(length + 1);
+    const std::size_t count = nf::decodeUTF8(text, length, units.data());
+    return env->NewString(units.data(), static_cast<jsize>(count));
+}
+
+bool parse(Call &call, jstring text, Acl &out) {
+    if (!call.nullTest({text}, kNullArgument)) return false;
+    std::vector<char> native;
+    if (const int err = nativeText(call.env(), text, native)) {
+        call.fail(NF_IO_ERROR, "The ACL text holds a character that no text can: U+0000 or a lone surrogate.", err);
+        return false;
+    }
+    return parse(call, native.data(), out);
+}
+
 // A directory's default ACL has no descriptor form in libacl: it is read and
 // written by path, which must name the examined directory before the call
 // and after it (else ENOENT, as for a file replaced before its reopening).
@@ -259,31 +302,25 @@ NATIVE(jobjectArray, get0, jstring path, jboolean defaultAcl) {
 
 NATIVE(jobjectArray, parse0, jstring text) {
     Call call(env, __func__);
-    NativePath native;
     Acl acl;
-    if (!call.convert({{text, &native}}, kNullArgument, kAclRows) || !parse(call, native.data(), acl)) return nullptr;
-    return entryTexts(call, acl.get());
+    return parse(call, text, acl) ? entryTexts(call, acl.get()) : nullptr;
 }
 
 NATIVE(jstring, text0, jstring text, jstring prefix, jint separator, jint options) {
     Call call(env, __func__);
-    NativePath native;
     NativePath nativePrefix;
     Acl acl;
-    if (!call.convert({{text, &native}, {prefix, &nativePrefix}}, kNullArgument, kAclRows) ||
-        !parse(call, native.data(), acl))
-        return nullptr;
+    if (!call.convert({{prefix, &nativePrefix}}, kNullArgument, kAclRows) || !parse(call, text, acl)) return nullptr;
     const std::lock_guard lock(textLock);
     char *printed = acl_to_any_text(acl.get(), nativePrefix.data(), static_cast<char>(separator), options);
     if (!call.check(printed == nullptr ? -1 : 0, kAclRows)) return nullptr;
-    jstring result = call.javaString(printed);
+    jstring result = javaText(env, printed);
     acl_free(printed);
     return result;
 }
 
 NATIVE(void, change0, jstring path, jboolean defaultAcl, jint change, jstring text) {
     Request r(env, __func__);
-    NativePath native;
     Acl given;
     if (change < kSet || change > kRemoveDefault) {
         r.call.fail(NF_IO_ERROR, "No such change of an ACL.", EINVAL);
@@ -291,8 +328,8 @@ NATIVE(void, change0, jstring path, jboolean defaultAcl, jint change, jstring te
     }
     // Every entry is parsed and checked before the file is examined: a wrong
     // one leaves all unapplied.
-    if (!r.call.convert({{path, &r.path}, {text, &native}}, kNullArgument, kAclRows) ||
-        !parse(r.call, native.data(), given) || !r.call.examine(r.path, r.file) ||
+    if (!r.call.nullTest({path, text}, kNullArgument) || !parse(r.call, text, given) ||
+        !r.call.convert(path, r.path, kAclRows) || !r.call.examine(r.path, r.file) ||
         !r.call.reopen(r.file, r.path, r.opened, kAclRows))
         return;
     if (change == kRemoveDefault || change == kRemoveExtended) {

@@ -14,6 +14,7 @@
 #include <sys/statvfs.h>
 
 #include "NativeFile.h"
+#include <acl/libacl.h>
 #include "NativeFile_helper.h"
 #include "UnixNativeFile_strutil.h"
 #include "fake_jni.h"
@@ -268,9 +269,10 @@ void exercise(const Method &m, const Scenario &scenario) {
     const Result first = run(m, arm);  // sets up what lasts, as the thread's converters
     const Result base = run(m, arm, true);
     const bool buffered = std::strstr(m.first, "_ExtendedAttributes_");  // a value or a list is held in a buffer
-    // An ACL or a capability set is libacl's or libcap's, on their heap (memcheck sees it freed).
+    // An ACL or a capability set is libacl's or libcap's, on their heap, and an ACL's text is as long as
+    // it is (memcheck sees them freed).
     const bool library = std::strstr(m.first, "_PosixAcls_") || std::strstr(m.first, "_FileCapabilities_");
-    EXPECT_LE(base.allocations, library ? 4 : buffered ? 1 : 0) << "allocations with the log off";
+    EXPECT_LE(base.allocations, library ? 8 : buffered ? 1 : 0) << "allocations with the log off";
     const bool isPlain = plain.emplace(m.first, base).second;
     const Result &before = plain[m.first];
     if (!scenario.only) { EXPECT_EQ(scenario.faults || base.out == before.out ? before.out : kSwapped, base.out); }
@@ -318,6 +320,29 @@ TEST(NativeMethods, FileReplacedBeforeItsReopeningIsNotActedOn) {
             fail("open", 0, 1, 1, [f = fixture] { fs::rename(f->dir + "/f", f->dir + "/g"), std::ofstream(f->dir + "/f"); });
         });
         EXPECT_EQ(0u, r.thrown.find("com/zel/io/file/exception/FileNotFoundException: [ERRNO: 002]")) << r.thrown;
+    }
+}
+
+// A directory's default ACL goes by path, checked by lstat before and after each use (four in all): a
+// directory renamed into its place before the read is never changed; one renamed in after the write
+// is reported, the change being on the examined directory.
+TEST(NativeMethods, DirectorySwappedAroundItsDefaultAclIsNotActedOn) {
+    const auto entries = [](const std::string &path) {
+        acl_t acl = acl_get_file(path.c_str(), ACL_TYPE_DEFAULT);
+        const int count = acl_entries(acl);
+        return acl_free(acl), count;
+    };
+    for (int skip : {0, 3}) {
+        SCOPED_TRACE(skip);
+        const Fixture f;
+        FakeJni j;
+        fs::remove(f.dir + "/f"), fs::create_directory(f.dir + "/f"), fs::create_directory(f.dir + "/g");
+        fail("lstat", 0, 1, skip, [&] { fs::rename(f.dir + "/f", f.dir + "/h"), fs::rename(f.dir + "/g", f.dir + "/f"); });
+        Java_com_zel_io_file_PosixAcls_change0(&j.env, nullptr, j.string(f.dir + "/f"), JNI_TRUE, 1, j.string("g:0:r"));
+        for (auto &entry : plans()) entry.second = Plan{};
+        EXPECT_EQ(0u, j.message.find("[ERRNO: 002]")) << j.message;
+        EXPECT_EQ(0, entries(f.dir + "/f")) << "the directory swapped in";
+        EXPECT_EQ(skip ? 5 : 0, entries(f.dir + "/h")) << "the examined directory";
     }
 }
 

@@ -1,6 +1,7 @@
 package com.zel.io.file;
 
 import java.nio.file.*;
+import java.util.stream.*;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
@@ -195,8 +196,11 @@ class ApiTest {
                 ns ext4 | eval "$EXT4"; mkdir m/d; setfacl -m u:nobody:rx,d:g:adm:w m/d | PosixAcls.get @m/d DEFAULT | $(getfacl -cd m/d) |
                 ns ext4 | eval "$EXT4"; touch m/f | PosixAcls.modify @m/f ACCESS g:adm:rw | ok | eval "$AGAIN" getfacl -c m/f => user::rw- group::r-- group:adm:rw- mask::rw- other::r--
                 ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; setfacl -m u:nobody:w m/f | PosixAcls.get @m/f ACCESS | $(getfacl -c m/f) |
+                ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; setfacl -m "$MANY" m/f | PosixAcls.get @m/f ACCESS | $(getfacl -c m/f) |
+                ns ext4 | eval "$EXT4"; touch m/f | PosixAcls.modify @m/f ACCESS $MANY | ExtendedIOException 28 The ACL is over the system's limit. | eval "$AGAIN" getfacl -c m/f => user::rw- group::r-- other::r--
                 ns ramfs | mkdir m; mount -t ramfs x m; touch m/f | PosixAcls.modify @m/f ACCESS u:nobody:r | NotSupportedException 95 The file system keeps no such ACL for this file. |
-                """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh");
+                """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh",
+                "MANY=" + IntStream.rangeClosed(1, 3000).mapToObj(g -> "g:" + g + ":r").collect(Collectors.joining(",")));
     }
 
     @Test

@@ -66,6 +66,7 @@ class CommandTest {
                 setfacl -m u:nobody:r,u:nosuch:r @f | 1 |  | nativefile: u:nobody:r,u:nosuch:r: {ExtendedIOException 22 The ACL text does not parse, or names an unknown user or group: 'u:nosuch:r'.} | getfacl -c f => user::rw- group::r-- other::---
                 setfacl -m u:nobody:rw @f @l | 1 |  | nativefile: @l: {NotSupportedException 95 The file system keeps no such ACL for this file.} | getfacl -c f => user::rw- user:nobody:rw- group::r-- mask::rw- other::---
                 setfacl -d -m g:adm:rx @d | 0 |  |  | getfacl -cd d => user::rwx group::rwx group:adm:r-x mask::rwx other::rwx
+                setfacl -x u:nobody,g:adm: @f | 0 |  |  | getfacl -c f => user::rw- group::r-- other::---
                 setfacl -m u:nobody:x @f -x g:adm | 2 |  | nativefile: setfacl: give one of -m, -x and -b USAGE setfacl |
                 getfacl --json -d @d    | 0 | [^  {"path": "@d", "owner": "root", "group": "root", "access": [], "default": []}^] |  |
                 setcap cap_kill=ep @f   | 0 |  |  | getcap f => f cap_kill=ep
