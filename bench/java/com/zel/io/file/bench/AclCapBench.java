@@ -1,0 +1,110 @@
+package com.zel.io.file.bench;
+
+import com.zel.io.file.FileCapabilities;
+import com.zel.io.file.PosixAcls;
+import java.io.File;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.List;
+import java.util.Locale;
+
+/**
+ * Reading a file's ACL and its capability set: the library through the JVM, against the C floor
+ * (acl_get_file, cap_get_file in nativefile_acl_cap_floor) and against getfacl and getcap run as
+ * processes, which is what Java programs do today. Needs root (setcap); prints a Markdown table.
+ * The floor's path is the system property nativefile.bench.aclcapfloor.
+ */
+final class AclCapBench {
+    private interface Op {
+        long call() throws Exception;
+    }
+
+    private AclCapBench() {}
+
+    public static void main(String[] args) throws Exception {
+        int rounds = args.length > 0 ? Integer.parseInt(args[0]) : 7;
+        Path dir = Files.createTempDirectory("nativefile-aclcap");
+        Path file = Files.createFile(dir.resolve("f"));
+        Path plain = Files.createFile(dir.resolve("plain"));
+        try {
+            PosixAcls.modify(file, PosixAcls.Type.ACCESS, PosixAcls.parse("u:nobody:rx,g:adm:r"));
+            FileCapabilities.set(file, "cap_net_bind_service=ep");
+            List<String> rows = new ArrayList<>();
+            double acl = perCall(rounds, 200_000, () -> PosixAcls.get(file, PosixAcls.Type.ACCESS).size());
+            double base = perCall(rounds, 200_000, () -> PosixAcls.get(plain, PosixAcls.Type.ACCESS).size());
+            double caps = perCall(rounds, 200_000, () -> FileCapabilities.get(file).map(String::length).orElse(0));
+            String[] floor = floor(file);
+            String[] plainFloor = floor(plain);
+            double getfacl = perCall(rounds, 40, () -> run("getfacl", "-cp", file.toString()));
+            double getcap = perCall(rounds, 40, () -> run("getcap", file.toString()));
+            rows.add(row("a file's ACL (4 entries, 2 named)", "PosixAcls.get", acl, "acl_get_file", floor[0], getfacl, "getfacl -cp"));
+            rows.add(row("a file's ACL from its mode (3 entries, no names)", "PosixAcls.get", base, "acl_get_file", plainFloor[0], getfacl,
+                    "getfacl -cp"));
+            rows.add(row("a file's capability set", "FileCapabilities.get", caps, "cap_get_file", floor[1], getcap, "getcap"));
+            System.out.println("| what is read | library through the JVM | C floor | tool as a process |");
+            System.out.println("|---|---|---|---|");
+            rows.forEach(System.out::println);
+        } finally {
+            Files.deleteIfExists(file);
+            Files.deleteIfExists(plain);
+            Files.deleteIfExists(dir);
+        }
+    }
+
+    private static String row(String what, String call, double ns, String floorCall, String floorNs, double toolNs, String tool) {
+        return String.format(Locale.ROOT, "| %s | %s: %.2f µs | %s: %s µs | %s: %.0f µs |", what, call, ns / 1000, floorCall,
+                floorNs, tool, toolNs / 1000);
+    }
+
+    // The median of the rounds' nanoseconds per call, after a round to warm up.
+    private static double perCall(int rounds, int calls, Op op) throws Exception {
+        List<Double> times = new ArrayList<>();
+        long sink = 0;
+        for (int round = 0; round <= rounds; round++) {
+            long start = System.nanoTime();
+            for (int i = 0; i < calls; i++) {
+                sink += op.call();
+            }
+            if (round > 0) {
+                times.add((System.nanoTime() - start) / (double) calls);
+            }
+        }
+        if (sink == 42) {
+            System.out.print("");
+        }
+        Collections.sort(times);
+        return times.get(times.size() / 2);
+    }
+
+    private static long run(String... command) throws Exception {
+        Process p = new ProcessBuilder(command).redirectErrorStream(true).redirectInput(new File("/dev/null")).start();
+        long bytes = p.getInputStream().readAllBytes().length;
+        if (p.waitFor() != 0) {
+            throw new IllegalStateException(String.join(" ", command) + " failed");
+        }
+        return bytes;
+    }
+
+    // The floor's medians, in microseconds, for acl_get_file and cap_get_file.
+    private static String[] floor(Path file) throws Exception {
+        Process p = new ProcessBuilder(System.getProperty("nativefile.bench.aclcapfloor"), "--benchmark_format=csv",
+                "--benchmark_repetitions=7", "--benchmark_report_aggregates_only=true", file.toString())
+                .redirectErrorStream(false).start();
+        List<String> lines = Arrays.asList(new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8).split("\n"));
+        p.waitFor();
+        String[] medians = new String[2];
+        for (String line : lines) {
+            String[] cells = line.split(",");
+            for (int i = 0; i < 2; i++) {
+                if (cells[0].equals("\"" + (i == 0 ? "acl_get_file" : "cap_get_file") + "_median\"")) {
+                    medians[i] = String.format(Locale.ROOT, "%.2f", Double.parseDouble(cells[2]) / 1000);
+                }
+            }
+        }
+        return medians;
+    }
+}
