@@ -193,6 +193,11 @@ class ApiTest {
                 nobody | touch f; chown 65534 f | PosixAcls.modify @f ACCESS g:adm:r | ok | getfacl -c f => user::rw- group::r-- group:adm:r-- mask::r-- other::r--
                 ns | touch f; setfacl -m u:4123:r,u:4900:w,g:4500:x,u:4999:r f | PosixAcls.get @f ACCESS | $(getfacl -c f) |
                 ns | touch f | PosixAcls.modify @f ACCESS u:tester:r,g:crowd:w | ok | getfacl -cn f => user::rw- user:4100:r-- group::r-- group:4500:-w- mask::rw- other::r--
+                ns | touch f | PosixAcls.modify @f ACCESS u:j\u00fcrgen:r | ok | getfacl -cn f => user::rw- user:4200:r-- group::r-- mask::r-- other::r--
+                ns | touch f; setfacl -m u:4200:r,g:4200:w f | PosixAcls.get @f ACCESS | $(getfacl -c f) |
+                ns ro | mkdir r; touch r/f; mount --bind r r; mount -o remount,bind,ro r | PosixAcls.modify @r/f ACCESS u:nobody:r | AccessDeniedException 30 Could not access the ACL of the file.  Permission denied. |
+                nobody | mkdir -m 700 d; touch d/f | PosixAcls.get @d/f ACCESS | AccessDeniedException 13 Could not query file for information.  Permission denied. |
+                | mkdir d; setfacl -m d:u:nobody:r d | PosixAcls.set @d DEFAULT '' | ok | getfacl -cd d|wc -c => 0
                 ns ext4 | eval "$EXT4"; mkdir m/d; setfacl -m u:nobody:rx,d:g:adm:w m/d | PosixAcls.get @m/d DEFAULT | $(getfacl -cd m/d) |
                 ns ext4 | eval "$EXT4"; touch m/f | PosixAcls.modify @m/f ACCESS g:adm:rw | ok | eval "$AGAIN" getfacl -c m/f => user::rw- group::r-- group:adm:rw- mask::rw- other::r--
                 ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; setfacl -m u:nobody:w m/f | PosixAcls.get @m/f ACCESS | $(getfacl -c m/f) |
@@ -218,6 +223,7 @@ class ApiTest {
                 root | mkdir d | FileCapabilities.get @d | NotSupportedException 95 Only a regular file on a file system with extended attributes has capabilities. |
                 nobody | touch f; chown 65534 f | FileCapabilities.set @f cap_kill=ep | AccessDeniedException 1 Could not access the capabilities of the file.  Permission denied. | getcap f|wc -c => 0
                 nobody | touch f; setcap cap_kill=ep f | FileCapabilities.get @f | cap_kill=ep |
+                ns ro | mkdir r; touch r/f; mount --bind r r; mount -o remount,bind,ro r | FileCapabilities.set @r/f cap_kill=ep | AccessDeniedException 30 Could not access the capabilities of the file.  Permission denied. |
                 ns ext4 | eval "$EXT4"; touch m/f | FileCapabilities.set @m/f cap_net_raw=p | ok | eval "$AGAIN" getcap m/f => m/f cap_net_raw=p
                 ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; setcap cap_kill=ei m/f | FileCapabilities.get @m/f | $(getcap m/f|cut -d' ' -f2) |
                 """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh");
