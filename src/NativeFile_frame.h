@@ -174,6 +174,11 @@ private:
     const char *name_;
 };
 
+// The name that the user or group database lists for an id, looked up as
+// getFileOwner and getFileGroup do; false, name untouched, when none does.
+bool userNameOfId(Call &call, unsigned id, jstring &name);
+bool groupNameOfId(Call &call, unsigned id, jstring &name);
+
 }  // namespace nf
 
 #endif

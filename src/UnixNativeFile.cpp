@@ -157,18 +157,6 @@ bool groupIdOfName(const char *name, unsigned &id) {
         [&](const group &r) { id = r.gr_gid; });
 }
 
-bool userNameOfId(Call &call, unsigned id, jstring &name) {
-    return lookUp<passwd>(
-        [&](passwd *r, char *b, std::size_t n, passwd **f) { return getpwuid_r(id, r, b, n, f); },
-        [&](const passwd &r) { name = call.javaString(r.pw_name); });
-}
-
-bool groupNameOfId(Call &call, unsigned id, jstring &name) {
-    return lookUp<group>(
-        [&](group *r, char *b, std::size_t n, group **f) { return getgrgid_r(id, r, b, n, f); },
-        [&](const group &r) { name = call.javaString(r.gr_name); });
-}
-
 // What tells owner from group, as data: the two sides of one family.
 struct Side {
     const char *nullDetail;
@@ -198,7 +186,7 @@ constexpr Side kOwnerSide{
     "mapped to a username either.",
     "The username passed down does not appear to exist on the system.  Cannot re-assign.",
     userIdOfName,
-    userNameOfId,
+    nf::userNameOfId,
     true,
 };
 
@@ -211,7 +199,7 @@ constexpr Side kGroupSide{
     kGroupNotFound,
     kGroupNotFound,
     groupIdOfName,
-    groupNameOfId,
+    nf::groupNameOfId,
     false,
 };
 
@@ -311,6 +299,22 @@ jlong measureSpace(JNIEnv *env, const char *name, jstring path, const char *meas
 }
 
 }  // namespace
+
+namespace nf {
+
+bool userNameOfId(Call &call, unsigned id, jstring &name) {
+    return lookUp<passwd>(
+        [&](passwd *r, char *b, std::size_t n, passwd **f) { return getpwuid_r(id, r, b, n, f); },
+        [&](const passwd &r) { name = call.javaString(r.pw_name); });
+}
+
+bool groupNameOfId(Call &call, unsigned id, jstring &name) {
+    return lookUp<group>(
+        [&](group *r, char *b, std::size_t n, group **f) { return getgrgid_r(id, r, b, n, f); },
+        [&](const group &r) { name = call.javaString(r.gr_name); });
+}
+
+}  // namespace nf
 
 #define NATIVE(...) NF_NATIVE(UnixNativeFile, __VA_ARGS__)
 
