@@ -10,10 +10,10 @@ import java.time.ZoneId;
 import java.time.ZonedDateTime;
 import java.time.format.DateTimeFormatter;
 import java.util.ArrayList;
+import java.util.Collections;
 import java.util.List;
 import java.util.Locale;
 import java.util.HashMap;
-import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.TreeMap;
 
@@ -54,8 +54,9 @@ final class LsCommand extends Command {
     int run(Options options, Console console) throws UsageException {
         List<String> paths = operands(options, 1, Integer.MAX_VALUE);
         Listing listing = new Listing(options, console, paths.size() > 1 || options.flags().contains("-R"));
-        // As ls does: the paths that are no directories first, together, then each directory.
-        Map<String, DirectoryEntry> files = new LinkedHashMap<>();
+        // As ls does: the paths that are no directories first, together, then each directory,
+        // both sorted.
+        Map<String, DirectoryEntry> files = new TreeMap<>();
         List<String> directories = new ArrayList<>();
         console.forEach(paths, path -> {
             DirectoryEntry entry = DirectoryScan.read(path);
@@ -68,6 +69,7 @@ final class LsCommand extends Command {
         if (!files.isEmpty()) {
             listing.print(null, files);
         }
+        Collections.sort(directories);
         console.forEach(directories, path -> listing.list(path, options.flags().contains("-R")));
         listing.end();
         return console.status();

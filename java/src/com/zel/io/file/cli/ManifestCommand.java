@@ -22,7 +22,8 @@ final class ManifestCommand extends Command {
                 mtree(5) manifest of it: "#mtree", then a line per file, sorted by path:
                 ".", or "./" and the path below PATH, then type, mode (octal, special bits
                 included), uid, gid, uname and gname (where the system lists a name), size
-                (regular files), link (a link's text) and time (seconds.nanoseconds). Paths
+                (regular files), link (a link's text) and time (seconds, a dot and the
+                nanoseconds as a number, unpadded, as bsdtar writes them). Paths
                 and texts are written as bsdtar --format=mtree writes them: every byte that
                 is no printable ASCII, a space, #, = and \\ as \\ and three octal digits.
 

@@ -47,7 +47,8 @@ final class Mtree {
         }
         long seconds = Math.floorDiv(entry.modifiedNanos(), 1_000_000_000L);
         long nanos = Math.floorMod(entry.modifiedNanos(), 1_000_000_000L);
-        values.put("time", seconds + (nanos == 0 ? ".0" : String.format(".%09d", nanos)));
+        // Nanoseconds as a plain number, as bsdtar writes them and mtree readers read them.
+        values.put("time", seconds + "." + nanos);
         return values;
     }
 
@@ -78,7 +79,7 @@ final class Mtree {
         return escape(out.toByteArray());
     }
 
-    private static String escape(byte[] bytes) {
+    static String escape(byte[] bytes) {
         StringBuilder escaped = new StringBuilder();
         for (byte b : bytes) {
             int u = b & 0xff;
@@ -113,8 +114,7 @@ final class Mtree {
                 case "uid", "gid", "size" -> Long.toString(Long.parseLong(value));
                 case "time" -> {
                     String[] parts = (value + ".0").split("\\.");
-                    long nanos = Long.parseLong(parts[1]);
-                    yield Long.parseLong(parts[0]) + (nanos == 0 ? ".0" : String.format(".%09d", nanos));
+                    yield Long.parseLong(parts[0]) + "." + Long.parseLong(parts[1]);
                 }
                 case "uname", "gname", "link" -> normal(value);
                 default -> value;
