@@ -63,7 +63,7 @@ class CommandTest {
                 chattr +i -d @f @d      | 0 |  |  | lsattr -d f d => ----i---------e------- f ----i---------e------- d
                 chattr =A @l            | 1 |  | nativefile: @l: {NotSupportedException 95 The file system keeps no such flags for this file.} |
                 ls @nope @f             | 1 | * | nativefile: @nope: {FileNotFoundException 2 File does not exist on system or the file name was too long.} |
-                manifest --check @f     | 2 |  | nativefile: manifest: missing operand after '@f' USAGE manifest |
+                manifest --check m      | 2 |  | nativefile: manifest: missing operand after 'm' USAGE manifest |
                 chattr +q @f            | 2 |  | nativefile: chattr: invalid flags '+q' USAGE chattr | lsattr -d f => --------------e------- f
                 """.lines().toList()) {
             String[] c = Arrays.stream((" " + row + " ").split("(?<=\\s)\\|(?=\\s)", -1)).map(String::trim).toArray(String[]::new);
