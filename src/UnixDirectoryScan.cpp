@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <new>
 #include <unistd.h>
 #include <vector>
@@ -39,9 +40,19 @@ constexpr jlong kNanos = 1'000'000'000;
 
 using Numbers = std::array<jlong, kFields>;
 
+// A time in nanoseconds; one beyond what a jlong holds (before 1677 or after
+// 2262) is held at the nearest end.
+jlong nanosOf(const timespec &time) {
+    jlong nanos = 0;
+    if (__builtin_mul_overflow(static_cast<jlong>(time.tv_sec), kNanos, &nanos) ||
+        __builtin_add_overflow(nanos, static_cast<jlong>(time.tv_nsec), &nanos))
+        return time.tv_sec < 0 ? std::numeric_limits<jlong>::min() : std::numeric_limits<jlong>::max();
+    return nanos;
+}
+
 Numbers numbersOf(const struct stat &record, jlong nameEnd, jlong linkEnd) {
     return {static_cast<jlong>(record.st_mode), static_cast<jlong>(record.st_uid), static_cast<jlong>(record.st_gid),
-            static_cast<jlong>(record.st_size), static_cast<jlong>(record.st_mtim.tv_sec) * kNanos + record.st_mtim.tv_nsec,
+            static_cast<jlong>(record.st_size), nanosOf(record.st_mtim),
             static_cast<jlong>(record.st_ino), static_cast<jlong>(record.st_dev), static_cast<jlong>(record.st_nlink),
             nameEnd, linkEnd};
 }

@@ -117,7 +117,7 @@ public final class DirectoryScan {
 
         String user(long uid) {
             if (uid != lastUid) {
-                lastUser = users.computeIfAbsent(uid, id -> name0(id, false));
+                lastUser = lookUp(users, uid, false);
                 lastUid = uid;
             }
             return lastUser;
@@ -125,10 +125,20 @@ public final class DirectoryScan {
 
         String group(long gid) {
             if (gid != lastGid) {
-                lastGroup = groups.computeIfAbsent(gid, id -> name0(id, true));
+                lastGroup = lookUp(groups, gid, true);
                 lastGid = gid;
             }
             return lastGroup;
+        }
+
+        // An id no database lists is remembered too, as null.
+        private static String lookUp(Map<Long, String> names, long id, boolean group) {
+            if (names.containsKey(id)) {
+                return names.get(id);
+            }
+            String name = name0(id, group);
+            names.put(id, name);
+            return name;
         }
     }
 
