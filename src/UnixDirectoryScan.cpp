@@ -66,6 +66,7 @@ struct Gathered {
 
     void addText(const char *text, std::size_t length) {
         const std::size_t at = units.size();
+        if (length == 0) return;
         if (passThrough) {
             units.resize(at + length);
             units.resize(at + nf::decodeUTF8(text, length, units.data() + at));
