@@ -77,6 +77,8 @@ class TreeTest {
         Map<String, Map<String, String>> want = Mtree.read(theirs), got = Mtree.read(ours);
         want.values().forEach(keywords -> keywords.keySet().retainAll(Mtree.KEYWORDS));
         assertEquals(want, got);
+        java.util.function.Function<String, Set<String>> paths = m -> m.lines().map(l -> l.split(" ")[0]).collect(Collectors.toCollection(TreeSet::new));
+        assertEquals(paths.apply(theirs), paths.apply(ours));  // escaped byte for byte as bsdtar escapes
         assertTrue(ours.startsWith("#mtree\n. type=dir ") && ours.contains("\n./x\\351y type=file mode=644 ") && ours.contains(" link=\\351\\040x "), ours);
 
         Kit.Result same = nativefile(dir, "manifest", "--check", dir + "/bsdtar.mtree", t.toString());
