@@ -94,6 +94,12 @@ public final class Kit {
         }
     }
 
+    /** A directory's entries as DirectoryScan reads them, sorted: each name, and for a link ">" and its text. */
+    public static String scanned(String dir) throws ExtendedIOException {
+        return DirectoryScan.scan(dir).stream().map(e -> e.name() + (e.linkTarget() == null ? "" : ">" + e.linkTarget())).sorted()
+                .collect(Collectors.joining(" "));
+    }
+
     /** A child JVM's entry: runs each argument as a call line and prints "= outcome" for each. */
     public static void main(String[] lines) {
         for (String line : lines) System.out.println("= " + escape(call(line)));
