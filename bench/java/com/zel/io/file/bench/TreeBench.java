@@ -20,6 +20,7 @@ import java.util.Arrays;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.stream.IntStream;
 
 /**
  * Times whole-tree reads per entry, in one run: our scan and our walk (names resolved), Java's
@@ -35,6 +36,8 @@ public final class TreeBench {
     private interface Walk {
         long run() throws Exception;
     }
+
+    private static final String FLOOR = "C floor: getdents64 + fstatat";
 
     private TreeBench() {}
 
@@ -89,17 +92,20 @@ public final class TreeBench {
             methods.put("find -printf '%m %u %g %l\\n'", () -> command("find", top.toString(), "-printf", "%m %u %g %l\n"));
             methods.put("ls -lR", () -> command("ls", "-lR", top.toString()));
             long entries = methods.get("FileTree.walk").run();
+            // Rounds interleave the methods, so that a change in the machine's load falls on all alike.
             Map<String, double[]> perEntry = new LinkedHashMap<>();
-            perEntry.put("C floor: getdents64 + fstatat", floor(top, rounds + 1, entries));
-            for (var method : methods.entrySet()) {
-                double[] times = new double[rounds];
-                method.getValue().run();
-                for (int r = 0; r < rounds; r++) {
+            perEntry.put(FLOOR, new double[rounds]);
+            methods.keySet().forEach(name -> perEntry.put(name, new double[rounds]));
+            for (Walk method : methods.values()) {
+                method.run();
+            }
+            for (int r = 0; r < rounds; r++) {
+                perEntry.get(FLOOR)[r] = floor(top, entries);
+                for (var method : methods.entrySet()) {
                     long start = System.nanoTime();
                     method.getValue().run();
-                    times[r] = (System.nanoTime() - start) / 1000.0 / entries;
+                    perEntry.get(method.getKey())[r] = (System.nanoTime() - start) / 1000.0 / entries;
                 }
-                perEntry.put(method.getKey(), times);
             }
             report(out, entries, directories, rounds, perEntry);
         } finally {
@@ -134,26 +140,29 @@ public final class TreeBench {
         return 0;
     }
 
-    // The floor's rounds, the first untimed.
-    private static double[] floor(Path top, int rounds, long entries) throws Exception {
-        Process p = new ProcessBuilder(System.getProperty("nativefile.bench.treefloor"), top.toString(), "" + rounds).start();
+    // One round of the floor, after an untimed one in the same process.
+    private static double floor(Path top, long entries) throws Exception {
+        Process p = new ProcessBuilder(System.getProperty("nativefile.bench.treefloor"), top.toString(), "2").start();
         List<String> lines = new String(p.getInputStream().readAllBytes()).lines().skip(1).toList();
-        if (p.waitFor() != 0 || lines.isEmpty() || Long.parseLong(lines.get(0).split(" ")[0]) != entries) {
+        if (p.waitFor() != 0 || lines.size() != 1 || Long.parseLong(lines.get(0).split(" ")[0]) != entries) {
             throw new IllegalStateException("the floor saw another tree: " + lines);
         }
-        return lines.stream().mapToDouble(l -> Long.parseLong(l.split(" ")[1]) / 1000.0 / entries).toArray();
+        return Long.parseLong(lines.get(0).split(" ")[1]) / 1000.0 / entries;
     }
 
     private static void report(Path out, long entries, int directories, int rounds, Map<String, double[]> perEntry)
             throws IOException {
-        double floor = median(perEntry.get("C floor: getdents64 + fstatat"));
+        double floor = median(perEntry.get(FLOOR));
         double java = median(perEntry.get("Files.walkFileTree + readAttributes(PosixFileAttributes, NOFOLLOW_LINKS), names"));
         List<String> lines = new ArrayList<>(List.of(
-                String.format("Tree: %,d entries in %d directories, warm cache, median of %d rounds (best in brackets).", entries,
+                String.format("Tree: %,d entries in %d directories, warm cache, median of %d interleaved rounds (best in brackets); per round: the median of each round's ratio.", entries,
                         directories, rounds), "",
-                "| Method | µs per entry | × floor | Java's walk ÷ this |", "|---|--:|--:|--:|"));
-        perEntry.forEach((name, times) -> lines.add(String.format("| %s | %.3f (%.3f) | %.2f | %.1f |", name, median(times),
-                Arrays.stream(times).min().orElse(0), median(times) / floor, java / median(times))));
+                "| Method | µs per entry | × floor | × floor, per round | Java's walk ÷ this |", "|---|--:|--:|--:|--:|"));
+        double[] floors = perEntry.get(FLOOR);
+        perEntry.forEach((name, times) -> lines.add(String.format("| %s | %.3f (%.3f) | %.2f | %.2f | %.1f |", name, median(times),
+                Arrays.stream(times).min().orElse(0), median(times) / floor,
+                median(IntStream.range(0, times.length).mapToDouble(r -> times[r] / floors[r]).toArray()),
+                java / median(times))));
         String text = String.join("\n", lines) + "\n";
         System.out.print(text);
         Files.writeString(out.resolve("trees.md"), text);
