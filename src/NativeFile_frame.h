@@ -174,8 +174,8 @@ private:
     const char *name_;
 };
 
-// The name of a user or group id, as a Java string into name; false when the
-// id has no name (or the lookup fails).
+// The name that the user or group database lists for an id, looked up as
+// getFileOwner and getFileGroup do; false, name untouched, when none does.
 bool userNameOfId(Call &call, unsigned id, jstring &name);
 bool groupNameOfId(Call &call, unsigned id, jstring &name);
 

@@ -136,7 +136,7 @@ int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len) {
     return err;
 }
 
-jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len) {
+std::size_t nativeToUnits(const char *text, std::size_t len, jchar *units) {
     const char *codePage = localeCodePage();
     std::array<char, 4 * NF_PATH_LEN> converted;
     std::size_t length = strnlen(text, len - 1);
@@ -150,8 +150,12 @@ jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len) {
             length = std::strlen(text);
         }
     }
-    std::array<jchar, 4 * NF_PATH_LEN> units;
-    const std::size_t count = decodeUTF8(text, length, units.data());
+    return decodeUTF8(text, length, units);
+}
+
+jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len) {
+    std::array<jchar, kUnitsLen> units;
+    const std::size_t count = nativeToUnits(text, len, units.data());
     return env->NewString(units.data(), static_cast<jsize>(count));
 }
 

@@ -2,6 +2,8 @@
 #ifndef NATIVEFILE_HELPER_H
 #define NATIVEFILE_HELPER_H
 
+#include "NativeFile.h"
+
 #include <jni.h>
 
 #include <algorithm>
@@ -48,6 +50,14 @@ int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len);
 // UTF-8 kept as U+DC80..U+DCFF. Null with the JVM's error pending when it
 // cannot make the string.
 jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len);
+
+// Room for the UTF-16 units of any native text of NF_PATH_LEN bytes, once
+// converted from the locale's code page.
+inline constexpr std::size_t kUnitsLen = 4 * NF_PATH_LEN;
+
+// nativeToJava's decoding alone, into units (kUnitsLen of room), for texts
+// gathered into one string: returns the count of units.
+std::size_t nativeToUnits(const char *text, std::size_t len, jchar *units);
 
 }  // namespace nf
 

@@ -8,6 +8,10 @@
 #   tools/bench.sh --forks 5 --rounds 40
 #   tools/bench.sh --smoke         a few seconds, only to see that it all runs
 #                                  (results in build/bench/smoke)
+#   tools/bench.sh --trees [--rounds N] [--smoke]
+#                                  whole trees instead (TreeBench): scan, walk, Java's
+#                                  walk, find, ls -lR and the C floor, per entry, on a
+#                                  tree of 100,000 entries made in build/bench/results
 #
 # Timings depend on the machine's load: this is no pass/fail test.
 set -euo pipefail
@@ -17,6 +21,13 @@ cmake -S . -B build -DNATIVEFILE_BENCH=ON >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 out=build/bench/results
 [[ " $* " == *" --smoke "* ]] && out=build/bench/smoke
+if [[ "${1:-}" == --trees ]]; then
+    shift
+    exec java -Dnativefile.bench.treefloor="$PWD/build/bench/nativefile_tree_floor" \
+        -Dcom.zel.io.file.library="$PWD/build/libNativeFile.so" \
+        -cp build/nativefile.jar:build/bench/nativefile-bench.jar \
+        com.zel.io.file.bench.TreeBench --out "$out" "$@"
+fi
 exec java -Dnativefile.bench.floor="$PWD/build/bench/nativefile_floor" \
     -Dnativefile.bench.barejni="$PWD/build/bench/libNativeFileBareJni.so" \
     -Dcom.zel.io.file.library="$PWD/build/libNativeFile.so" \

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(g++ cmake make openjdk-17-jdk-headless libacl1-dev libcap-dev)
 case "${1:-}" in
-test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind clang libclang-rt-14-dev) ;;
+test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind clang libclang-rt-14-dev libarchive-tools findutils) ;;
 coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind gcovr) ;;
 esac
 

@@ -64,6 +64,10 @@ struct FakeJni {
              std::copy_n(from, n, text(a).begin() + at));
         FAKE(GetByteArrayRegion, false, void, (JNIEnv * e, jbyteArray a, jsize at, jsize n, jbyte *to),
              std::copy_n(text(a).begin() + at, n, to));
+        FAKE(NewLongArray, false, jlongArray, (JNIEnv * e, jsize n),  // a long array is a string of its values
+             return f.made<jlongArray>(fails, f.string(std::string(n * sizeof(jlong), '\0'))));
+        FAKE(SetLongArrayRegion, false, void, (JNIEnv * e, jlongArray a, jsize at, jsize n, const jlong *from),
+             std::copy_n(reinterpret_cast<const char *>(from), n * sizeof(jlong), text(a).begin() + at * sizeof(jlong)));
 #undef FAKE
     }
 };

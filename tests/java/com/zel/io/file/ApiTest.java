@@ -113,6 +113,8 @@ class ApiTest {
                 latin1 | ln -s "$(printf 'caf\\351')" l | getSymLinkValue @l | caf\u00E9 |
                 latin1 | ln -s "$(printf '\\303\\251')" l | getSymLinkValue @l | \u00C3\u00A9 |
                 latin1 | | createSymLink @l caf\u00E9 | ok | readlink -n l|od -An -tx1 => 63 61 66 e9
+                latin1 | touch "$(printf 'caf\\351')"; ln -s "$(printf '\\303\\251')" l | Kit.scanned @ | caf\u00E9 l>\u00C3\u00A9 |
+                C | touch "$(printf 'caf\\351')" "$(printf '\\360\\237\\230\\200')"; ln -s "$(printf '\\200')" l | Kit.scanned @ | caf\uDCE9 l>\uDC80 \uD83D\uDE00 |
                 latin1 | | createSymLink @l \u00E9\u20AC | ok | readlink -n l|od -An -tx1 => c3 a9 e2 82 ac
                 latin1 | | isSymLink @$LONG | FileNotFoundException 36 File does not exist on system or the file name was too long. |
                 | | isSymLink @a\u0000b      | ExtendedIOException 22 Unknown system error occured. |

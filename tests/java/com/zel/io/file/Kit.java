@@ -27,7 +27,7 @@ public final class Kit {
             .flatMap(c -> Arrays.stream(c.getDeclaredMethods())).filter(m -> Modifier.isNative(m.getModifiers()))
             .sorted(Comparator.comparing(Method::getName)).toList();
     public static final boolean ROOT = new com.sun.security.auth.module.UnixSystem().getUid() == 0;
-    static final List<String> AS_NOBODY = List.of("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups");
+    public static final List<String> AS_NOBODY = List.of("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups");
     private static final Map<String, String> TEXTS = """
             ExtendedIOException=An unknown File IO error has occurred.  Please consult up the ERRNO value for your OS.
             AccessDeniedException=The current user does not have sufficient authority to perform the requested operation.
@@ -102,6 +102,12 @@ public final class Kit {
         } catch (ClassNotFoundException e) {
             throw new IllegalArgumentException(name, e);
         }
+    }
+
+    /** A directory's entries as DirectoryScan reads them, sorted: each name, and for a link ">" and its text. */
+    public static String scanned(String dir) throws ExtendedIOException {
+        return DirectoryScan.scan(dir).stream().map(e -> e.name() + (e.linkTarget() == null ? "" : ">" + e.linkTarget())).sorted()
+                .collect(Collectors.joining(" "));
     }
 
     /** A child JVM's entry: runs each argument as a call line and prints "= outcome" for each. */

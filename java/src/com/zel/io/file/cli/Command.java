@@ -69,6 +69,9 @@ abstract class Command {
                 rest.add(argument);
             } else if (flags.contains(argument)) {
                 given.add(argument);
+            } else if (argument.matches("-[a-zA-Z]{2,}")
+                    && argument.chars().skip(1).allMatch(letter -> flags.contains("-" + (char) letter))) {
+                argument.chars().skip(1).forEach(letter -> given.add("-" + (char) letter));
             } else {
                 throw usageError("unknown option '" + argument + "'");
             }

@@ -24,7 +24,9 @@ public final class Main {
                     PathCommand.readlink(),
                     PathCommand.unlink(),
                     new MountsCommand(),
-                    new DfCommand());
+                    new DfCommand(),
+                    new LsCommand(),
+                    new ManifestCommand());
 
     private Main() {}
 

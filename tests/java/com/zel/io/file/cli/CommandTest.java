@@ -62,6 +62,8 @@ class CommandTest {
                 xattr rm user.x @f      | 1 |  | nativefile: @f: {ExtendedIOException 61 The file has no such extended attribute.} |
                 chattr +i -d @f @d      | 0 |  |  | lsattr -d f d => ----i---------e------- f ----i---------e------- d
                 chattr =A @l            | 1 |  | nativefile: @l: {NotSupportedException 95 The file system keeps no such flags for this file.} |
+                ls @nope @f             | 1 | * | nativefile: @nope: {FileNotFoundException 2 File does not exist on system or the file name was too long.} |
+                manifest --check m      | 2 |  | nativefile: manifest: missing operand after 'm' USAGE manifest |
                 chattr +q @f            | 2 |  | nativefile: chattr: invalid flags '+q' USAGE chattr | lsattr -d f => --------------e------- f
                 setfacl -m u:nobody:r,u:nosuch:r @f | 1 |  | nativefile: u:nobody:r,u:nosuch:r: {ExtendedIOException 22 The ACL text does not parse, or names an unknown user or group: 'u:nosuch:r'.} | getfacl -c f => user::rw- group::r-- other::---
                 setfacl -m u:nobody:rw @f @l | 1 |  | nativefile: @l: {NotSupportedException 95 The file system keeps no such ACL for this file.} | getfacl -c f => user::rw- user:nobody:rw- group::r-- mask::rw- other::---
