@@ -5,9 +5,13 @@
 # already; root is needed only when something is missing.
 set -euo pipefail
 
-packages=(g++ cmake make openjdk-17-jdk-headless libacl1-dev libcap-dev)
+# The jar's linux-aarch64 library is cross-compiled against Debian's arm64
+# packages (multiarch); the tests run it in Debian's arm64 JVM under qemu.
+packages=(g++ cmake make openjdk-17-jdk-headless libacl1-dev libcap-dev
+          g++-aarch64-linux-gnu libacl1-dev:arm64 libcap-dev:arm64 libmount-dev:arm64)
 case "${1:-}" in
-test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind clang libclang-rt-14-dev libarchive-tools findutils) ;;
+test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin
+                 valgrind clang libclang-rt-14-dev libarchive-tools findutils qemu-user-static openjdk-17-jre-headless:arm64) ;;
 coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind gcovr) ;;
 esac
 
@@ -24,5 +28,8 @@ if [[ "$(id -u)" != 0 ]]; then
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    dpkg --add-architecture arm64
+fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

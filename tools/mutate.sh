@@ -39,7 +39,8 @@ build() { cmake --build build -j"$(nproc)" >"$log" 2>&1 </dev/null; }
 suite() { (cd build && ctest --stop-on-failure -j2 --timeout 300 "${ctest_args[@]}") >"$log" 2>&1 </dev/null; }
 
 start=$SECONDS
-cmake -S . -B build -DNATIVEFILE_TESTS=ON >"$log" 2>&1 </dev/null && build ||
+# A fault shows natively as well as under emulation: the slow aarch64 runs stay out.
+cmake -S . -B build -DNATIVEFILE_TESTS=ON -DNATIVEFILE_AARCH64=OFF >"$log" 2>&1 </dev/null && build ||
     { tail -n 40 "$log"; echo "mutate: the tree does not build as it is" >&2; exit 1; }
 suite || { tail -n 40 "$log"; echo "mutate: the suite fails without any fault" >&2; exit 1; }
 echo "mutate: build and suite green in $((SECONDS - start)) s"

@@ -22,7 +22,10 @@ import com.zel.io.file.exception.ExtendedIOException;
  *
  * <p>The native library is found, in this order: the file named by the system property {@value
  * #LIBRARY_PROPERTY}; {@code libNativeFile.so} on {@code java.library.path}; the copy packed in
- * this class's jar.
+ * this class's jar for the platform ({@code linux-x86_64}, {@code linux-aarch64}), unpacked into
+ * the first of these directories where it can be mapped: the one named by the system property
+ * {@code com.zel.io.file.tmpdir}, {@code java.io.tmpdir}, {@code ~/.cache/nativefile}. A library
+ * whose version is not {@link NativeFileVersion#get()} is refused as it loads.
  */
 public final class UnixNativeFile {
     /** System property naming the native library file to load instead of the usual search. */

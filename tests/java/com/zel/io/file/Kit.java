@@ -27,6 +27,9 @@ public final class Kit {
             .flatMap(c -> Arrays.stream(c.getDeclaredMethods())).filter(m -> Modifier.isNative(m.getModifiers()))
             .sorted(Comparator.comparing(Method::getName)).toList();
     public static final boolean ROOT = new com.sun.security.auth.module.UnixSystem().getUid() == 0;
+    /** What starts a child JVM of another architecture (qemu), else nothing. */
+    public static final List<String> EMULATOR = List.of(Objects.requireNonNullElse(System.getenv("NATIVEFILE_EMULATOR"), "").split(" +"))
+            .stream().filter(w -> !w.isEmpty()).toList();
     public static final List<String> AS_NOBODY = List.of("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups");
     private static final Map<String, String> TEXTS = """
             ExtendedIOException=An unknown File IO error has occurred.  Please consult up the ERRNO value for your OS.
@@ -142,7 +145,7 @@ public final class Kit {
     }
 
     public static List<String> java(List<String> options, String main, String... args) {
-        return Stream.of(List.of(System.getProperty("java.home") + "/bin/java", "-Xcheck:jni", "-XX:-UsePerfData", "-Djava.io.tmpdir="
+        return Stream.of(EMULATOR, List.of(System.getProperty("java.home") + "/bin/java", "-Xcheck:jni", "-XX:-UsePerfData", "-Djava.io.tmpdir="
                 + System.getProperty("java.io.tmpdir"), "-cp", System.getProperty("java.class.path")), options, List.of(main), List.of(args)).flatMap(List::stream).toList();
     }
 

@@ -1,5 +1,6 @@
 package com.zel.io.file.cli;
 
+import com.zel.io.file.NativeFileVersion;
 import java.util.List;
 
 /**
@@ -62,6 +63,10 @@ public final class Main {
                     console.out.print(help());
                     return 0;
                 }
+                case "--version" -> {
+                    console.out.println("nativefile " + NativeFileVersion.get());
+                    return 0;
+                }
                 case "--debug" -> requireLogSwitch("--debug", "__JNI_NATIVEFILE_DEBUG");
                 case "--trace" -> requireLogSwitch("--trace", "__JNI_NATIVEFILE_ENTRYEXIT");
                 default -> throw new UsageException(null, "unknown option '" + args.get(next) + "'");
@@ -98,6 +103,7 @@ public final class Main {
                 new StringBuilder(
                         """
                         Usage: nativefile [--debug] [--trace] COMMAND [ARGUMENT]...
+                               nativefile --version
                         Shows and changes the Unix attributes of files that Java alone can't, through
                         the native library libNativeFile. A final symbolic link is never followed.
 
@@ -113,6 +119,7 @@ public final class Main {
                           --debug   the library's debug log, on standard output
                           --trace   the library's entry and exit trace, on standard output
                           --help    this help; 'nativefile COMMAND --help' shows a command's
+                          --version the version of nativefile, which its library shares
 
                         The library reads its log switches as it loads: bin/nativefile sets
                         __JNI_NATIVEFILE_DEBUG or __JNI_NATIVEFILE_ENTRYEXIT for --debug or --trace
