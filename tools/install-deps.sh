@@ -5,15 +5,18 @@
 # already; root is needed only when something is missing.
 set -euo pipefail
 
-packages=(g++ cmake make openjdk-17-jdk-headless)
+packages=(g++ cmake make openjdk-17-jdk-headless libmount-dev)
 case "${1:-}" in
-test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr valgrind clang libclang-rt-14-dev) ;;
+test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount coreutils e2fsprogs attr valgrind clang libclang-rt-14-dev) ;;
 coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs valgrind gcovr) ;;
 esac
 
+# A package counts only in the machine's own architecture (or as arch: all):
+# another architecture's libmount-dev has headers but no library to link.
+arch=$(dpkg --print-architecture)
 missing=()
 for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    if ! dpkg-query -W -f='${Status} ${Architecture}\n' "$package" 2>/dev/null | grep -Eq "install ok installed ($arch|all)$"; then
         missing+=("$package")
     fi
 done
