@@ -1,5 +1,7 @@
 package com.zel.io.file;
 
+import java.util.Collections;
+import java.util.EnumSet;
 import java.util.Set;
 
 /**
@@ -52,9 +54,11 @@ public record MountEntry(
         UNBINDABLE
     }
 
-    /** Copies the set, so that the entry stays as it was made. */
+    /** Copies the set, so that the entry stays as it was made, in the order of {@link Propagation}. */
     public MountEntry {
-        propagation = Set.copyOf(propagation);
+        EnumSet<Propagation> copy = EnumSet.noneOf(Propagation.class);
+        copy.addAll(propagation);
+        propagation = Collections.unmodifiableSet(copy);
     }
 
     /**

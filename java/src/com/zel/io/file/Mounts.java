@@ -97,7 +97,7 @@ public final class Mounts {
     }
 
     private static MountSpace space(String[] fields) {
-        long[] n = Arrays.stream(fields, 1, 6).mapToLong(Long::parseUnsignedLong).toArray();
+        long[] n = Arrays.stream(fields, 1, 6).mapToLong(Long::parseLong).toArray();
         return new MountSpace(n[0], n[1], n[2], n[3], n[4]);
     }
 

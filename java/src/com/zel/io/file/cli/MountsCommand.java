@@ -31,7 +31,7 @@ final class MountsCommand extends Command {
         COLUMNS.put("ID", m -> Integer.toString(m.entry.id()));
         COLUMNS.put("PARENT", m -> Integer.toString(m.entry.parentId()));
         COLUMNS.put("MAJ:MIN", m -> m.entry.major() + ":" + m.entry.minor());
-        COLUMNS.put("PROPAGATION", m -> m.entry.propagation().stream().sorted()
+        COLUMNS.put("PROPAGATION", m -> m.entry.propagation().stream()
                 .map(p -> p.name().toLowerCase(Locale.ROOT)).collect(Collectors.joining(",")));
         COLUMNS.put("SIZE", m -> m.space == null ? "-" : HumanSize.findmnt(m.space.total()));
         COLUMNS.put("AVAIL", m -> m.space == null ? "-" : HumanSize.findmnt(m.space.available()));

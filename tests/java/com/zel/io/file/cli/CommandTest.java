@@ -118,15 +118,17 @@ class CommandTest {
                 root <> $N df -i $D/base $D/e <> df -i $D/base $D/e
                 root <> $N df $D/base/l <> df -h $D/base
                 root <> $N df --json $D/bind | sed '1d;$d' | tr -d '",' <> df -B1 --output=size,avail $D/bind | sed 1d | { read s a; echo "{path: $D/bind source: y target: $D/bind size: $s free: $a available: $a usePercent: 0}"; }
-                root <> $K "Mounts.mountOf $D/bind/x" "Mounts.mountOf $D/base/l" | grep -o 'mountPoint=.*' <> for m in bind base; do findmnt -n -o TARGET,FSTYPE,OPTIONS,VFS-OPTIONS,FS-OPTIONS $D/$m | { read t f o v s; echo "mountPoint=$t, type=$f, options=$o, mountOptions=$v, superOptions=$s, readOnly=$([ $m = bind ] && echo true || echo false), propagation=[SHARED]]"; }; done
+                root <> $K "Mounts.mountOf $D/bind/x" "Mounts.mountOf $D/base/l" | grep -o 'mountPoint=.*' <> for m in bind base; do findmnt -n -o TARGET,FSTYPE,OPTIONS,VFS-OPTIONS,FS-OPTIONS,PROPAGATION $D/$m | { read t f o v s p; echo "mountPoint=$t, type=$f, options=$o, mountOptions=$v, superOptions=$s, readOnly=$([ ${v%%,*} = ro ] && echo true || echo false), propagation=[$(echo $p | sed 's/,/, /' | tr a-z A-Z)]]"; }; done
                 nobody <> $N df $D/e $D/base <> df -h $D/e $D/base
                 nobody <> $N mounts -n -o TARGET,SOURCE,SIZE,AVAIL,USE% | $OWN <> findmnt -r -n -o TARGET,SOURCE,SIZE,AVAIL,USE% | $OWN
                 """;
         String script = """
                 mount --make-rprivate /; cd "$D"; chmod 755 .
-                for m in 'a b' "$T" "$NL" 'b\\s' "$(printf 'caf\\351')" \u00e9; do mkdir "$m"; mount -t tmpfs -o size=1m "src $m" "$m"; done
+                set -- 1500k 10000k 123456k 1m 999k 1023k
+                for m in 'a b' "$T" "$NL" 'b\\s' "$(printf 'caf\\351')" \u00e9; do mkdir "$m"; mount -t tmpfs -o size=$1 "src $m" "$m"; shift; done
                 mkdir base bind over hid; mount -t tmpfs -o size=2m y base; mkdir base/sub; touch base/sub/x; ln -s ../bind base/l; mount --make-shared base
-                mount --bind base/sub bind; mount -o remount,bind,ro bind; mount -t tmpfs o1 over; mount -t tmpfs -o size=3m o2 over
+                mount --bind base/sub bind; mount --make-slave bind; mount -o remount,bind,ro bind; mount --make-unbindable \u00e9
+                mount -t tmpfs o1 over; mount -t tmpfs -o size=3m o2 over
                 mkdir hid/in; mount -t tmpfs h1 hid/in; mount -t tmpfs h2 hid
                 truncate -s 8M i; mkfs.ext4 -q -F -m 10 i; mkdir e; mount -o loop i e; chmod 755 e
                 printf %s "$ROWS" | while read -r row; do
