@@ -7,6 +7,8 @@
 #include "NativeFile_frame.h"
 #include "com_zel_io_file_Mounts.h"
 
+#include <array>
+#include <charconv>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -172,8 +174,18 @@ NATIVE(jobjectArray, space0, jstring mountPoint) {
     if (!call.check(nf::retryOnEintr([&] { return ::fstatvfs(file.fd(), &record); }), nf::kQueryRows))
         return nullptr;
     const unsigned long long unit = record.f_frsize != 0 ? record.f_frsize : record.f_bsize;
-    const std::vector<std::string> fields{std::to_string(mountIdOf(file)), std::to_string(unit * record.f_blocks),
-                                          std::to_string(unit * record.f_bfree), std::to_string(unit * record.f_bavail),
-                                          std::to_string(record.f_files), std::to_string(record.f_ffree)};
-    return javaFields(call, fields);
+    const long long numbers[] = {mountIdOf(file),
+                                 static_cast<long long>(unit * record.f_blocks),
+                                 static_cast<long long>(unit * record.f_bfree),
+                                 static_cast<long long>(unit * record.f_bavail),
+                                 static_cast<long long>(record.f_files),
+                                 static_cast<long long>(record.f_ffree)};
+    // Decimal texts in place: measuring allocates nothing.
+    std::array<std::array<char, 24>, std::size(numbers)> texts{};
+    std::array<const char *, std::size(numbers)> fields{};
+    for (std::size_t i = 0; i < std::size(numbers); ++i) {
+        std::to_chars(texts[i].data(), texts[i].data() + texts[i].size() - 1, numbers[i]);
+        fields[i] = texts[i].data();
+    }
+    return call.javaStrings(fields.data(), fields.size());
 }
