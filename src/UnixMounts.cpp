@@ -23,8 +23,7 @@ namespace nf {
 int MountTable::read() {
     table_ = mnt_new_table();
     if (table_ == nullptr) return ENOMEM;
-    // libmount reports -errno; a line it cannot parse is left out, as
-    // findmnt leaves it out.
+    // libmount reports -errno.
     const int rc = mnt_table_parse_file(table_, "/proc/self/mountinfo");
     return rc < 0 ? -rc : 0;
 }

@@ -311,11 +311,9 @@ int main(int argc, char **argv) {
     }
     // How far the machine lets the queries' system calls scale: the bound
     // of the queries' own thread scaling.
-    const std::array<std::string, 9> queryFloors{"lstat",           "lstat(link)",
-                                                 "lstat+getpwuid_r", "lstat+getgrgid_r",
-                                                 "readlink",         "libmount mountinfo",
-                                                 "open+fstat+statx+libmount", "statvfs+geteuid",
-                                                 "statvfs"};
+    const std::array<std::string, 9> queryFloors{
+        "lstat", "lstat(link)", "lstat+getpwuid_r", "lstat+getgrgid_r", "readlink", "libmount mountinfo",
+        "open+fstat+statx+libmount", "statvfs+geteuid", "statvfs"};
     for (const Case &c : cases) {
         if (std::find(queryFloors.begin(), queryFloors.end(), c.first) == queryFloors.end()) continue;
         benchmark::RegisterBenchmark(("scaling/" + c.first).c_str(), [&c](benchmark::State &state) {
