@@ -1,75 +1,47 @@
-// The mount points of the calling process's mount namespace, read from the
-// kernel's table under one process-wide lock.
+// The mount points of the calling process's mount namespace, in table order,
+// from the one reader of the mount table. It takes no lock: each call reads a
+// table of its own.
 #include "NativeFile.h"
+#include "UnixMounts.h"
 
-#include <array>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mntent.h>
-#include <pthread.h>
-
-namespace {
-
-pthread_mutex_t UnixNativeFile_mtabLockMutex = PTHREAD_MUTEX_INITIALIZER;
-
-constexpr char kMountTable[] = "/proc/self/mounts";
-
-// Room for one table line; a mount point of PATH_MAX bytes, every byte
-// escaped as \ooo, still fits.
-constexpr std::size_t kLineSize = 4 * 4096 + 4096;
-
-// Grows the list by one slot, keeping it terminated. Null when out of memory;
-// the old list is then untouched.
-char **grow(char **list, std::size_t count) {
-    auto *grown = static_cast<char **>(std::calloc(count + 2, sizeof(char *)));
-    if (grown == nullptr) return nullptr;
-    if (list != nullptr) {
-        std::memcpy(grown, list, (count + 1) * sizeof(char *));
-        std::free(list);
-    }
-    return grown;
-}
-
-}  // namespace
 
 extern "C" {
 
 char **UnixNativeFile_getMountList(int *error) {
     static constexpr char kName[] = "UnixNativeFile_getMountList";
     NativeFile_log_entry(kName);
-    pthread_mutex_lock(&UnixNativeFile_mtabLockMutex);
     if (error != nullptr) *error = 0;
     char **list = nullptr;
-    FILE *table = setmntent(kMountTable, "r");
-    if (table != nullptr) {
-        std::array<char, kLineSize> line;
-        std::size_t count = 0;
-        for (;;) {
-            struct mntent entry {};
-            if (getmntent_r(table, &entry, line.data(), static_cast<int>(line.size())) == nullptr)
-                break;
-            char **grown = grow(list, count);
-            if (grown == nullptr) {
-                NativeFile_log("Failed to allocate memory for a resized mount list array.\n");
-                if (error != nullptr) *error = NF_OUT_OF_MEMORY;
-                break;
-            }
-            list = grown;
-            const std::size_t size = std::strlen(entry.mnt_dir) + 1;
+    nf::MountTable table;
+    const int err = table.read();
+    // A table that cannot be read gives no list, as an empty one does; only
+    // a lack of memory is an error.
+    if (err == ENOMEM && error != nullptr) *error = NF_OUT_OF_MEMORY;
+    if (err == 0 && table.size() > 0) {
+        const auto count = static_cast<std::size_t>(table.size());
+        list = static_cast<char **>(std::calloc(count + 1, sizeof(char *)));
+        std::size_t filled = 0;
+        const bool iterated = list != nullptr && table.forEach([&](libmnt_fs *fs) {
+            const char *target = mnt_fs_get_target(fs);
+            if (target == nullptr) target = "";
+            const std::size_t size = std::strlen(target) + 1;
             auto *text = static_cast<char *>(std::calloc(size, 1));
             if (text == nullptr) {
                 NativeFile_log("Failed to allocate memory for a new string for the mount list.\n");
-                if (error != nullptr) *error = NF_OUT_OF_MEMORY;
-                break;
+                return false;
             }
-            std::memcpy(text, entry.mnt_dir, size);
-            list[count] = text;
-            list[++count] = nullptr;
+            std::memcpy(text, target, size);
+            list[filled++] = text;
+            return filled < count;
+        });
+        if (!iterated || filled < count) {
+            if (list == nullptr || !iterated) NativeFile_log("Failed to allocate memory for the mount list array.\n");
+            if (error != nullptr) *error = NF_OUT_OF_MEMORY;
         }
-        endmntent(table);
     }
-    pthread_mutex_unlock(&UnixNativeFile_mtabLockMutex);
     NativeFile_log_exit(kName);
     return list;
 }

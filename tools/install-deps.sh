@@ -7,17 +7,23 @@ set -euo pipefail
 
 # The jar's linux-aarch64 library is cross-compiled against Debian's arm64
 # packages (multiarch); the tests run it in Debian's arm64 JVM under qemu.
-packages=(g++ cmake make openjdk-17-jdk-headless libacl1-dev libcap-dev
+packages=(g++ cmake make openjdk-17-jdk-headless libacl1-dev libcap-dev libmount-dev
           g++-aarch64-linux-gnu libacl1-dev:arm64 libcap-dev:arm64 libmount-dev:arm64)
 case "${1:-}" in
-test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin
+test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount coreutils e2fsprogs attr acl libcap2-bin
                  valgrind clang libclang-rt-14-dev libarchive-tools findutils qemu-user-static openjdk-17-jre-headless:arm64) ;;
 coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind gcovr) ;;
 esac
 
+# A package counts only in the architecture its name asks for, else the
+# machine's own (or as arch: all): another architecture's libmount-dev has
+# headers but no library to link.
+arch=$(dpkg --print-architecture)
 missing=()
 for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    want=$arch
+    [[ $package == *:* ]] && want=${package#*:}
+    if ! dpkg-query -W -f='${Status} ${Architecture}\n' "$package" 2>/dev/null | grep -Eq "install ok installed ($want|all)$"; then
         missing+=("$package")
     fi
 done

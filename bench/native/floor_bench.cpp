@@ -7,6 +7,7 @@
 //
 // DIR holds the benchmark's files, made by the Java driver (Bench --fixture).
 #include "NativeFile.h"
+#include "com_zel_io_file_Mounts.h"
 #include "com_zel_io_file_UnixFileMode.h"
 #include "com_zel_io_file_UnixNativeFile.h"
 
@@ -22,11 +23,12 @@
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
-#include <mntent.h>
+#include <libmount/libmount.h>
 #include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
@@ -119,6 +121,17 @@ struct PathFd {
     ~PathFd() { ::close(fd); }
 };
 
+// Parses the mount table and reads every mount's mount point.
+void readMountTable() {
+    libmnt_table *table = mnt_new_table();
+    check(table != nullptr && mnt_table_parse_file(table, "/proc/self/mountinfo") == 0, "mnt_table_parse_file");
+    libmnt_iter *iter = mnt_new_iter(MNT_ITER_FORWARD);
+    libmnt_fs *fs = nullptr;
+    while (mnt_table_next_fs(table, iter, &fs) == 0) benchmark::DoNotOptimize(mnt_fs_get_target(fs));
+    mnt_free_iter(iter);
+    mnt_unref_table(table);
+}
+
 // ---------------------------------------------------------------- the cases
 
 using Case = std::pair<std::string, std::function<void()>>;
@@ -187,14 +200,16 @@ std::vector<Case> floorCases(const Files &f) {
              check(::symlink("regular.txt", f.newLink.c_str()) == 0, "symlink");
              check(::unlink(f.newLink.c_str()) == 0, "unlink");
          }},
-        {"getmntent_r", [] {
-             FILE *table = setmntent("/proc/self/mounts", "r");
-             check(table != nullptr, "setmntent");
-             std::array<char, 4096> line;
-             mntent entry;
-             while (getmntent_r(table, &entry, line.data(), static_cast<int>(line.size())) != nullptr)
-                 benchmark::DoNotOptimize(entry.mnt_dir);
-             endmntent(table);
+        // The mount table as a C program reads it through libmount; for a
+        // file's mount, the file examined and its mount id from statx first.
+        {"libmount mountinfo", [] { readMountTable(); }},
+        {"open+fstat+statx+libmount", [&f] {
+             const PathFd fd(f.regular);
+             struct stat s;
+             check(::fstat(fd.fd, &s) == 0, "fstat");
+             struct statx x;
+             check(::statx(fd.fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &x) == 0, "statx");
+             readMountTable();
          }},
         {"statvfs+geteuid", [&f] {
              struct statvfs s;
@@ -250,6 +265,9 @@ std::vector<Case> nativeCases(const Files &f) {
          }},
         {"native/getMountedFileSystems",
          [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_UnixNativeFile_getMountedFileSystems(env, nullptr)); }},
+        {"native/Mounts.list", [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_Mounts_list0(env, nullptr)); }},
+        {"native/Mounts.mountOf",
+         [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_Mounts_mountOf0(env, nullptr, regular)); }},
     };
 #undef NF_VOID_CASE
 #undef NF_CASE
@@ -293,8 +311,9 @@ int main(int argc, char **argv) {
     }
     // How far the machine lets the queries' system calls scale: the bound
     // of the queries' own thread scaling.
-    const std::array<std::string, 8> queryFloors{"lstat", "lstat(link)", "lstat+getpwuid_r", "lstat+getgrgid_r",
-                                                 "readlink", "getmntent_r", "statvfs+geteuid", "statvfs"};
+    const std::array<std::string, 9> queryFloors{
+        "lstat", "lstat(link)", "lstat+getpwuid_r", "lstat+getgrgid_r", "readlink", "libmount mountinfo",
+        "open+fstat+statx+libmount", "statvfs+geteuid", "statvfs"};
     for (const Case &c : cases) {
         if (std::find(queryFloors.begin(), queryFloors.end(), c.first) == queryFloors.end()) continue;
         benchmark::RegisterBenchmark(("scaling/" + c.first).c_str(), [&c](benchmark::State &state) {

@@ -96,6 +96,10 @@ class ApiTest {
                 ns ext2 | eval "$EXT2" | getFileSystemSize @m | $(df -B1 --output=size m|tail -1) |
                 ns ext2 | eval "$EXT2" | getFreeSpace @m      | $(($(stat -f -c '%f*%S' m))) |
                 ns ext2 nobody | eval "$EXT2" | getFreeSpace @m | $(df -B1 --output=avail m|tail -1) |
+                | | Mounts.mountOf ~ | ExtendedIOException 0 filename passed in was NULL. |
+                | | Mounts.space @nope | FileNotFoundException 2 File does not exist on system or the file name was too long. |
+                nobody | mkdir -m 700 c | Mounts.mountOf @c/x | AccessDeniedException 13 Could not query file for information.  Permission denied. |
+                ns | mkdir m; mount -t tmpfs -o size=4m,nr_inodes=100 x m; touch m/f | Mounts.space @m/f | MountSpace[total=4194304, free=4194304, available=4194304, inodes=100, freeInodes=98] |
                 """, "SPACES=d=$(printf %250s ''); d=$d/$d/$d/$d/$d/$d/$d/$d/$d/$d/$d/$d; mkdir -p \"$d\" 'a b' t;"
                 + " mount -t tmpfs x \"$d\"; mount -t tmpfs x 'a b'; mount -t tmpfs x t; mount -t tmpfs x t",
                 "EXT2=truncate -s 8M i; mke2fs -q -F -t ext2 -b 1024 -m 10 i; mkdir m; mount -o loop i m; chmod 755 m;"

@@ -2,6 +2,7 @@ package com.zel.io.file.bench;
 
 import static java.nio.file.LinkOption.NOFOLLOW_LINKS;
 
+import com.zel.io.file.Mounts;
 import com.zel.io.file.UnixFileMode;
 import com.zel.io.file.UnixNativeFile;
 import java.io.File;
@@ -59,6 +60,8 @@ final class Cases {
             return switch (method) {
                 case "getFileOwner", "getFileGroup", "getSymLinkValue" -> 1;
                 case "getMountedFileSystems" -> mountPoints;
+                case "Mounts.list" -> mountPoints * 12;
+                case "Mounts.mountOf" -> 12;
                 default -> 0;
             };
         }
@@ -89,8 +92,12 @@ final class Cases {
                             List.of("Files.readAttributes(PosixFileAttributes).group()")),
                     new Row("isSymLink", Kind.LEAN_QUERY, "lstat(link)", 1, List.of("Files.isSymbolicLink")),
                     new Row("getSymLinkValue", Kind.QUERY, "readlink", 1, List.of("Files.readSymbolicLink")),
-                    new Row("getMountedFileSystems", Kind.LEAN_QUERY, "getmntent_r", 1,
+                    new Row("getMountedFileSystems", Kind.LEAN_QUERY, "libmount mountinfo", 1,
                             List.of("FileSystems.getDefault().getFileStores()")),
+                    new Row("Mounts.list", Kind.QUERY, "libmount mountinfo", 1,
+                            List.of("FileSystems.getDefault().getFileStores()")),
+                    new Row("Mounts.mountOf", Kind.QUERY, "open+fstat+statx+libmount", 1,
+                            List.of("Files.getFileStore(p)")),
                     new Row("getFreeSpace", Kind.QUERY, "statvfs+geteuid", 1,
                             List.of("File.getUsableSpace()", "Files.getFileStore(p).getUsableSpace()")),
                     new Row("getFileSystemSize", Kind.QUERY, "statvfs", 1,
@@ -167,6 +174,8 @@ final class Cases {
         ops.put("isSymLink", () -> UnixNativeFile.isSymLink(link) ? 1 : 0);
         ops.put("getSymLinkValue", () -> UnixNativeFile.getSymLinkValue(link).length());
         ops.put("getMountedFileSystems", () -> UnixNativeFile.getMountedFileSystems().length);
+        ops.put("Mounts.list", () -> Mounts.list().size());
+        ops.put("Mounts.mountOf", () -> Mounts.mountOf(regularPath).id());
         ops.put("getFreeSpace", () -> UnixNativeFile.getFreeSpace(regular));
         ops.put("getFileSystemSize", () -> UnixNativeFile.getFileSystemSize(regular));
         ops.put("setUserPermissions", () -> run(() -> UnixNativeFile.setUserPermissions(changed, 6)));
@@ -198,6 +207,7 @@ final class Cases {
             for (FileStore store : FileSystems.getDefault().getFileStores()) count += store.name().length();
             return count;
         });
+        ops.put("Files.getFileStore(p)", () -> Files.getFileStore(regularPath).name().length());
         ops.put("File.getUsableSpace()", regularFile::getUsableSpace);
         ops.put("Files.getFileStore(p).getUsableSpace()", () -> Files.getFileStore(regularPath).getUsableSpace());
         ops.put("File.getTotalSpace()", regularFile::getTotalSpace);

@@ -19,6 +19,12 @@ final class Table {
     }
 
     void print(PrintStream out) {
+        lines().forEach(out::println);
+    }
+
+    /** The rows as print prints them, without their line ends. */
+    List<String> lines() {
+        List<String> lines = new ArrayList<>();
         int[] widths = new int[alignment.length()];
         for (String[] row : rows) {
             for (int i = 0; i < row.length; i++) {
@@ -39,8 +45,9 @@ final class Table {
                     line.append(row[i]).append(last ? "" : padding);
                 }
             }
-            out.println(line);
+            lines.add(line.toString());
         }
+        return lines;
     }
 
     private static int width(String cell) {

@@ -45,8 +45,9 @@ class CommandTest {
                 ln to @f                | 1 |  | nativefile: @f: File exists | stat -c %F f => regular empty file
                 readlink @l @f          | 1 | f | nativefile: @f: {ExtendedIOException 22 System error occured.} |
                 unlink @l @d            | 1 |  | nativefile: @d: {ExtendedIOException 21 Unknown system error occured.} | ls => d f s
-                df /proc                | 0 | Size Free Use% Path^   0    0    - /proc |  |
-                df --json /proc @nope   | 1 | [^  {"path": "/proc", "size": 0, "free": 0, "usePercent": null}^] | nativefile: @nope: {FileNotFoundException 2 The path does not exist on the system or the path was too long.} |
+                df /proc                | 0 | Filesystem Size Used Avail Use% Mounted on^proc          0    0     0    - /proc |  |
+                df --json /proc @nope   | 1 | [^  {"path": "/proc", "source": "proc", "target": "/proc", "size": 0, "free": 0, "available": 0, "usePercent": null}^] | nativefile: @nope: {FileNotFoundException 2 File does not exist on system or the file name was too long.} |
+                mounts -o TARGET,NOPE   | 2 |  | nativefile: mounts: unknown column 'NOPE' USAGE mounts |
                 mounts                  | 0 | Size Free Use% Mounted on^* |  |
                 --help                  | 0 | Usage: nativefile [--debug] [--trace] COMMAND [ARGUMENT]...^* |  |
                                         | 2 |  | nativefile: missing command USAGE |
@@ -125,6 +126,50 @@ class CommandTest {
             assertEquals(Kit.sh(dir, "printf '%s\\0' '" + String.join("' '", paths) + "' | xargs -0 " + command + " 2>/dev/null || true", Map.of()),
                     out.toString(StandardCharsets.UTF_8), command);
         }
+    }
+
+    /**
+     * mounts and df agree with findmnt and df, as root and as nobody (for whom ext4's reserved blocks are not available), on mounts made in a private namespace: names with
+     * blanks, line feeds, backslashes and bytes that are no UTF-8, a read-only bind mount of a part, an overmount and a
+     * mount hidden under a later one; a final link is not followed. Rows: who <> ours ($N is nativefile, $K Kit's call lines) <> theirs,
+     * compared with blanks collapsed; OWN keeps the lines of the mounts made here that are not hidden.
+     */
+    @Test
+    void mountsAndDfAsFindmntAndDfSeeThem() {
+        assumeTrue(Kit.ROOT && Kit.run(List.of("unshare", "-m", "true"), Map.of(), true).status() == 0, "needs root and unshare");
+        String rows = """
+                root <> $N mounts -n -o TARGET,SOURCE,FSTYPE,OPTIONS <> findmnt -r -n -o TARGET,SOURCE,FSTYPE,OPTIONS
+                root <> $N mounts -o ID,PARENT,MAJ:MIN,FSROOT,VFS-OPTIONS,FS-OPTIONS,PROPAGATION <> findmnt -r -o ID,PARENT,MAJ:MIN,FSROOT,VFS-OPTIONS,FS-OPTIONS,PROPAGATION
+                root <> $N mounts -n -o TARGET,SIZE,AVAIL,USED,USE% | $OWN <> findmnt -r -n -o TARGET,SIZE,AVAIL,USED,USE% | $OWN
+                root <> $N mounts | grep -e /over -e /hid <> for m in over hid/in; do echo - - - $D/$m; df -h --output=size,avail,pcent,target ${m%/in} | sed 1d; done
+                root <> $N df $D/bind/x $D/over $D/hid "$D/a b" "$D/$T" "$D/$NL" "$D/b\\s" $D/\u00e9 <> df -h $D/bind/x $D/over $D/hid "$D/a b" "$D/$T" "$D/$NL" "$D/b\\s" $D/\u00e9
+                root <> $N df -i $D/base $D/e <> df -i $D/base $D/e
+                root <> $N df $D/base/l <> df -h $D/base
+                root <> $N df --json $D/bind | sed '1d;$d' | tr -d '",' <> df -B1 --output=size,avail $D/bind | sed 1d | { read s a; echo "{path: $D/bind source: y target: $D/bind size: $s free: $a available: $a usePercent: 0}"; }
+                root <> $K "Mounts.mountOf $D/bind/x" "Mounts.mountOf $D/base/l" | grep -o 'mountPoint=.*' <> for m in bind base; do findmnt -n -o TARGET,FSTYPE,OPTIONS,VFS-OPTIONS,FS-OPTIONS,PROPAGATION $D/$m | { read t f o v s p; echo "mountPoint=$t, type=$f, options=$o, mountOptions=$v, superOptions=$s, readOnly=$([ ${v%%,*} = ro ] && echo true || echo false), propagation=[$(echo $p | sed 's/,/, /' | tr a-z A-Z)]]"; }; done
+                nobody <> $N df $D/e $D/base <> df -h $D/e $D/base
+                nobody <> $N mounts -n -o TARGET,SOURCE,SIZE,AVAIL,USE% | $OWN <> findmnt -r -n -o TARGET,SOURCE,SIZE,AVAIL,USE% | $OWN
+                """;
+        String script = """
+                mount --make-rprivate /; cd "$D"; chmod 755 .
+                set -- 1500k 10000k 123456k 1m 999k 1023k
+                for m in 'a b' "$T" "$NL" 'b\\s' "$(printf 'caf\\351')" \u00e9; do mkdir "$m"; mount -t tmpfs -o size=$1 "src $m" "$m"; shift; done
+                mkdir base bind over hid; mount -t tmpfs -o size=2m y base; mkdir base/sub; touch base/sub/x; ln -s ../bind base/l; mount --make-shared base
+                mount --bind base/sub bind; mount --make-slave bind; mount -o remount,bind,ro bind; mount --make-unbindable \u00e9
+                mount -t tmpfs o1 over; mount -t tmpfs -o size=3m o2 over
+                mkdir hid/in; mount -t tmpfs h1 hid/in; mount -t tmpfs h2 hid
+                truncate -s 8M i; mkfs.ext4 -q -F -m 10 i; mkdir e; mount -o loop i e; chmod 755 e
+                printf %s "$ROWS" | while read -r row; do
+                  who=${row%% <> *}; rest=${row#* <> }; as=; [ $who = root ] || as="setpriv --reuid=65534 --regid=65534 --clear-groups"
+                  $as sh -c "${rest%% <> *}" 2>&1 | sed 's/[[:blank:]]\\{1,\\}/ /g;s/^ //' >ours
+                  $as sh -c "${rest#* <> }" 2>&1 | sed 's/[[:blank:]]\\{1,\\}/ /g;s/^ //' >theirs
+                  cmp -s ours theirs || { echo "$row"; diff ours theirs; }
+                done
+                """;
+        String java = String.join(" ", Kit.java(List.of(), Main.class.getName())), kit = String.join(" ", Kit.java(List.of(), Kit.class.getName()));
+        var r = Kit.run(List.of("unshare", "-m", "sh", "-ec", script), Map.of("D", dir.toString(), "N", java, "K", kit, "ROWS", rows, "LC_ALL",
+                "C.UTF-8", "T", "t\tx", "NL", "n\nl", "OWN", "grep -F -e " + dir + "/ | grep -v -e /over -e /hid/in"), true);
+        assertEquals("", r.out());
     }
 
     /** Through bin/nativefile: --debug shows that chmod makes one change, --trace the calls. */
