@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(g++ cmake make openjdk-17-jdk-headless)
 case "${1:-}" in
-test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr valgrind clang libclang-rt-14-dev) ;;
+test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount e2fsprogs attr groff-base valgrind clang libclang-rt-14-dev) ;;
 coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs valgrind gcovr) ;;
 esac
 

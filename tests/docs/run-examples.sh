@@ -3,9 +3,10 @@
 # a fresh temp dir holding nativefile.jar, with bin/nativefile on the PATH. A java block is compiled
 # and run as its public class. Where a block is followed by one fenced ```output, the example must
 # print exactly that (standard error included). A failure names the block's file and line.
+# Then the manual page, as groff shows it, must hold the help texts line for line.
 set -uo pipefail
 shopt -s nullglob
-source=$1 jar=$2 javac=$3 java=$4
+source=$1 jar=$2 javac=$3 java=$4 manual=$5
 work=$(mktemp -d -t nativefile-examples.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export PATH="$source/bin:$PATH" NATIVEFILE_JAR="$jar" LC_ALL=C.UTF-8
@@ -55,4 +56,14 @@ for file in README.md docs/*.md; do
     if [[ -n $pending ]]; then run $pending; fi
 done
 echo "run-examples: $count examples, $([[ $failed == 0 ]] && echo all passed || echo some failed)"
+
+command -v groff >/dev/null || { echo "run-examples: no groff to read the manual page (tools/install-deps.sh test)"; exit $((failed ? 1 : 77)); }
+trim() { sed 's/^ *//; s/ *$//; /^$/d'; }
+nativefile --help | trim >"$work/help"
+commands=$(nativefile --help | sed -n '/^Commands:/,/^$/s/^  \([a-z]*\) .*/\1/p')
+for command in $commands; do nativefile "$command" --help | trim; done >>"$work/help"
+# The page from its first help line to the line before its footer, less the headings of its sections.
+groff -man -Tutf8 -P-cbou -rLL=300n "$manual" | trim | sed -n '/^Usage: nativefile \[/,$p' | sed '$d' |
+    grep -vxF -e COMMANDS $(printf -- '-e %s ' $commands) >"$work/page"
+diff -u "$work/help" "$work/page" || { echo "run-examples: the manual page and --help disagree" && failed=1; }
 exit "$failed"
