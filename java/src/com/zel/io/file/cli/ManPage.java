@@ -44,11 +44,7 @@ public final class ManPage {
     // its escape character and a leading control character, and would typeset hyphens and quotes.
     private static String verbatim(String text) {
         StringBuilder block = new StringBuilder(".nf\n");
-        text.lines()
-                .forEach(
-                        line ->
-                                block.append(line.isEmpty() ? ".sp" : "\\&" + escape(line))
-                                        .append('\n'));
+        text.lines().forEach(line -> block.append(line.isEmpty() ? ".sp" : "\\&" + escape(line)).append('\n'));
         return block.append(".fi\n").toString();
     }
 
