@@ -11,7 +11,7 @@ packages=(g++ cmake make openjdk-17-jdk-headless libacl1-dev libcap-dev libmount
           g++-aarch64-linux-gnu libacl1-dev:arm64 libcap-dev:arm64 libmount-dev:arm64)
 case "${1:-}" in
 test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev junit5 locales util-linux mount coreutils e2fsprogs attr acl libcap2-bin
-                 valgrind clang libclang-rt-14-dev libarchive-tools findutils qemu-user-static openjdk-17-jre-headless:arm64) ;;
+                 groff-base valgrind clang libclang-rt-14-dev libarchive-tools findutils qemu-user-static openjdk-17-jre-headless:arm64) ;;
 coverage) packages+=(libgtest-dev libgmock-dev junit5 locales util-linux mount e2fsprogs attr acl libcap2-bin valgrind gcovr) ;;
 esac
 

@@ -8,7 +8,7 @@ import java.util.List;
  * attributes of files that Java alone can't. Run {@code nativefile --help} for its commands.
  */
 public final class Main {
-    private static final List<Command> COMMANDS =
+    static final List<Command> COMMANDS =
             List.of(
                     new StatCommand(),
                     new ChmodCommand(),
@@ -98,7 +98,7 @@ public final class Main {
         }
     }
 
-    private static String help() {
+    static String help() {
         StringBuilder text =
                 new StringBuilder(
                         """
