@@ -2,6 +2,7 @@ package com.zel.io.file.cli;
 
 import com.zel.io.file.exception.ExtendedIOException;
 import java.io.PrintStream;
+import java.util.ArrayList;
 import java.util.List;
 
 /** Where a command writes, and whether anything it worked on failed. */
@@ -9,6 +10,11 @@ final class Console {
     /** One command's work on one path. */
     interface PathAction {
         void apply(String path) throws ExtendedIOException;
+    }
+
+    /** One command's report on one path: prints its plain lines unless asked for JSON, and returns its JSON object. */
+    interface PathReport {
+        String report(String path) throws ExtendedIOException;
     }
 
     final PrintStream out;
@@ -35,6 +41,19 @@ final class Console {
                 fail(path, e.getMessage());
             }
         }
+    }
+
+    /**
+     * Reports on each path in turn as {@link #forEach} does; with {@code json}, prints the reports' objects as one
+     * array at the end. Returns the exit status.
+     */
+    int report(List<String> paths, boolean json, PathReport report) {
+        List<String> objects = new ArrayList<>();
+        forEach(paths, path -> objects.add(report.report(path)));
+        if (json) {
+            Json.printArray(out, objects);
+        }
+        return status();
     }
 
     /** The exit status: 0 when everything succeeded, 1 when anything failed. */

@@ -1,7 +1,6 @@
 package com.zel.io.file.cli;
 
 import com.zel.io.file.FileCapabilities;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.Optional;
 
@@ -27,19 +26,15 @@ final class GetcapCommand extends Command {
 
     @Override
     int run(Options options, Console console) throws UsageException {
-        List<String> objects = new ArrayList<>();
-        console.forEach(
+        return console.report(
                 operands(options, 1, Integer.MAX_VALUE),
+                options.json(),
                 path -> {
                     Optional<String> caps = FileCapabilities.get(path(path));
-                    objects.add(Json.object("path", path, "capabilities", caps.orElse(null)));
                     if (!options.json()) {
                         caps.ifPresent(text -> console.out.println(path + " " + text));
                     }
+                    return Json.object("path", path, "capabilities", caps.orElse(null));
                 });
-        if (options.json()) {
-            Json.printArray(console.out, objects);
-        }
-        return console.status();
     }
 }

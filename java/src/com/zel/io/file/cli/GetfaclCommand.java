@@ -9,7 +9,6 @@ import com.zel.io.file.UnixNativeFile;
 import com.zel.io.file.exception.ExtendedIOException;
 import java.io.ByteArrayOutputStream;
 import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.EnumSet;
 import java.util.List;
 
@@ -47,28 +46,23 @@ final class GetfaclCommand extends Command {
     @Override
     int run(Options options, Console console) throws UsageException {
         boolean defaultOnly = options.flags().contains("-d");
-        List<String> objects = new ArrayList<>();
-        console.forEach(
+        return console.report(
                 operands(options, 1, Integer.MAX_VALUE),
+                options.json(),
                 path -> {
                     Path file = path(path);
                     List<AclEntry> access = defaultOnly ? List.of() : PosixAcls.get(file, PosixAcls.Type.ACCESS);
                     List<AclEntry> inherited = PosixAcls.get(file, PosixAcls.Type.DEFAULT);
                     String owner = UnixNativeFile.getFileOwner(path);
                     String group = UnixNativeFile.getFileGroup(path);
-                    objects.add(
-                            Json.object(
-                                    "path", path, "owner", owner, "group", group,
-                                    "access", access.stream().map(AclEntry::toString).toList(),
-                                    "default", inherited.stream().map(AclEntry::toString).toList()));
                     if (!options.json()) {
                         print(console, path, owner, group, access, inherited, defaultOnly ? "" : "default:");
                     }
+                    return Json.object(
+                            "path", path, "owner", owner, "group", group,
+                            "access", access.stream().map(AclEntry::toString).toList(),
+                            "default", inherited.stream().map(AclEntry::toString).toList());
                 });
-        if (options.json()) {
-            Json.printArray(console.out, objects);
-        }
-        return console.status();
     }
 
     private static void print(

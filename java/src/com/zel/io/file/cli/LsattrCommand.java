@@ -2,7 +2,6 @@ package com.zel.io.file.cli;
 
 import com.zel.io.file.InodeFlag;
 import com.zel.io.file.InodeFlags;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.Set;
 
@@ -29,21 +28,16 @@ final class LsattrCommand extends Command {
 
     @Override
     int run(Options options, Console console) throws UsageException {
-        List<String> objects = new ArrayList<>();
-        console.forEach(
+        return console.report(
                 operands(options, 1, Integer.MAX_VALUE),
+                options.json(),
                 path -> {
                     Set<InodeFlag> flags = InodeFlags.get(path(path));
                     String letters = InodeFlags.toLetters(flags);
-                    objects.add(
-                            Json.object("path", path, "flags", letters, "names", flags.stream().map(Enum::name).toList()));
                     if (!options.json()) {
                         console.out.println(letters + " " + path);
                     }
+                    return Json.object("path", path, "flags", letters, "names", flags.stream().map(Enum::name).toList());
                 });
-        if (options.json()) {
-            Json.printArray(console.out, objects);
-        }
-        return console.status();
     }
 }
