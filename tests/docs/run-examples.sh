@@ -3,7 +3,8 @@
 # a fresh temp dir holding nativefile.jar, with bin/nativefile on the PATH. A java block is compiled
 # and run as its public class. Where a block is followed by one fenced ```output, the example must
 # print exactly that (standard error included). A failure names the block's file and line.
-# Then the manual page, as groff shows it, must hold the help texts line for line.
+# Then the README's table must give each command's usage line, and the manual page, as groff
+# shows it, must hold the help texts line for line.
 set -uo pipefail
 shopt -s nullglob
 source=$1 jar=$2 javac=$3 java=$4 manual=$5
@@ -57,11 +58,16 @@ for file in README.md docs/*.md; do
 done
 echo "run-examples: $count examples, $([[ $failed == 0 ]] && echo all passed || echo some failed)"
 
-command -v groff >/dev/null || { echo "run-examples: no groff to read the manual page (tools/install-deps.sh test)"; exit $((failed ? 1 : 77)); }
 trim() { sed 's/^ *//; s/ *$//; /^$/d'; }
 nativefile --help | trim >"$work/help"
 commands=$(nativefile --help | sed -n '/^Commands:/,/^$/s/^  \([a-z]*\) .*/\1/p')
 for command in $commands; do nativefile "$command" --help | trim; done >>"$work/help"
+# The README's tour of the command gives each command as its usage line does.
+sed -n 's/^Usage: nativefile \([a-z]\)/\1/p' "$work/help" | while IFS= read -r usage; do
+    grep -qF "| \`${usage//|/\\|}\` |" README.md || echo "run-examples: README.md's table lacks '$usage'"
+done | grep . && failed=1
+
+command -v groff >/dev/null || { echo "run-examples: no groff to read the manual page (tools/install-deps.sh test)"; exit $((failed ? 1 : 77)); }
 # The page from its first help line to the line before its footer, less the headings of its sections.
 groff -man -Tutf8 -P-cbou -rLL=300n "$manual" | trim | sed -n '/^Usage: nativefile \[/,$p' | sed '$d' |
     grep -vxF -e COMMANDS $(printf -- '-e %s ' $commands) >"$work/page"

@@ -40,7 +40,10 @@ abstract class Command {
 
     final String help() {
         StringBuilder usage = new StringBuilder("Usage: nativefile ").append(name);
-        flags.forEach(flag -> usage.append(" [").append(flag).append(']'));
+        // A flag that the operands already show in place (-m ACL, -r) is not listed again.
+        List<String> shown = List.of(operands.split("[^-\\w]+"));
+        flags.stream().filter(flag -> !shown.contains(flag))
+                .forEach(flag -> usage.append(" [").append(flag).append(']'));
         return usage.append(' ').append(operands).append('\n').append(summary).append(".\n\n").append(details)
                 .toString();
     }

@@ -43,7 +43,7 @@ final class MountsCommand extends Command {
     MountsCommand() {
         super(
                 "mounts",
-                "[COLUMNS]",
+                "[-o COLUMNS [-n]]",
                 "List the mounts with their size, free space and use, or findmnt's columns",
                 """
                 Prints a line per mount, in the order of the system's mount table: the size

@@ -150,7 +150,8 @@ class TreeTest {
             if (path.endsWith("/in/x")) throw new IllegalStateException();  // three directories deep
             return Action.CONTINUE;
         }));
-        assertEquals(open, descriptors());
+        // None opened since: the pipes of the shells started above may close meanwhile, not open.
+        assertEquals(List.of(), descriptors().stream().filter(d -> !open.contains(d)).toList());
     }
 
     private static List<String> descriptors() throws IOException {
