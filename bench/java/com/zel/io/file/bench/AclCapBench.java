@@ -14,8 +14,11 @@ import java.util.Locale;
 
 /**
  * Reading a file's ACL and its capability set: the library through the JVM, against the C floor
- * (acl_get_file, cap_get_file in nativefile_acl_cap_floor) and against getfacl and getcap run as
- * processes, which is what Java programs do today. Needs root (setcap); prints a Markdown table.
+ * (acl_get_file, cap_get_file in nativefile_acl_cap_floor), against the frame floor (the same
+ * program making the calls no read of the library can do without: the examined file reopened, the
+ * read through its descriptor, a name for each named entry, a capability set's text) and against
+ * getfacl and getcap run as processes, which is what Java programs do today. Needs root (setcap);
+ * prints a Markdown table.
  * The floor's path is the system property nativefile.bench.aclcapfloor.
  */
 final class AclCapBench {
@@ -41,12 +44,13 @@ final class AclCapBench {
             String[] plainFloor = floor(plain);
             double getfacl = perCall(rounds, 40, () -> run("getfacl", "-cp", file.toString()));
             double getcap = perCall(rounds, 40, () -> run("getcap", file.toString()));
-            rows.add(row("a file's ACL (4 entries, 2 named)", "PosixAcls.get", acl, "acl_get_file", floor[0], getfacl, "getfacl -cp"));
-            rows.add(row("a file's ACL from its mode (3 entries, no names)", "PosixAcls.get", base, "acl_get_file", plainFloor[0], getfacl,
+            rows.add(row("a file's ACL (4 entries, 2 named)", "PosixAcls.get", acl, floor[2], "acl_get_file", floor[0], getfacl,
                     "getfacl -cp"));
-            rows.add(row("a file's capability set", "FileCapabilities.get", caps, "cap_get_file", floor[1], getcap, "getcap"));
-            System.out.println("| what is read | library through the JVM | C floor | tool as a process |");
-            System.out.println("|---|---|---|---|");
+            rows.add(row("a file's ACL from its mode (3 entries, no names)", "PosixAcls.get", base, plainFloor[2], "acl_get_file",
+                    plainFloor[0], getfacl, "getfacl -cp"));
+            rows.add(row("a file's capability set", "FileCapabilities.get", caps, floor[3], "cap_get_file", floor[1], getcap, "getcap"));
+            System.out.println("| what is read | library through the JVM | frame floor (C) | C floor | tool as a process |");
+            System.out.println("|---|---|---|---|---|");
             rows.forEach(System.out::println);
         } finally {
             Files.deleteIfExists(file);
@@ -55,9 +59,10 @@ final class AclCapBench {
         }
     }
 
-    private static String row(String what, String call, double ns, String floorCall, String floorNs, double toolNs, String tool) {
-        return String.format(Locale.ROOT, "| %s | %s: %.2f µs | %s: %s µs | %s: %.0f µs |", what, call, ns / 1000, floorCall,
-                floorNs, tool, toolNs / 1000);
+    private static String row(String what, String call, double ns, String frameNs, String floorCall, String floorNs, double toolNs,
+            String tool) {
+        return String.format(Locale.ROOT, "| %s | %s: %.2f µs | %s µs | %s: %s µs | %s: %.0f µs |", what, call, ns / 1000, frameNs,
+                floorCall, floorNs, tool, toolNs / 1000);
     }
 
     // The median of the rounds' nanoseconds per call, after a round to warm up.
@@ -89,18 +94,19 @@ final class AclCapBench {
         return bytes;
     }
 
-    // The floor's medians, in microseconds, for acl_get_file and cap_get_file.
+    // The floor's medians, in microseconds, for acl_get_file, cap_get_file and the frame floors of each.
     private static String[] floor(Path file) throws Exception {
         Process p = new ProcessBuilder(System.getProperty("nativefile.bench.aclcapfloor"), "--benchmark_format=csv",
                 "--benchmark_repetitions=7", "--benchmark_report_aggregates_only=true", file.toString())
                 .redirectErrorStream(false).start();
         List<String> lines = Arrays.asList(new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8).split("\n"));
         p.waitFor();
-        String[] medians = new String[2];
+        String[] names = {"acl_get_file", "cap_get_file", "acl_frame", "cap_frame"};
+        String[] medians = new String[names.length];
         for (String line : lines) {
             String[] cells = line.split(",");
-            for (int i = 0; i < 2; i++) {
-                if (cells[0].equals("\"" + (i == 0 ? "acl_get_file" : "cap_get_file") + "_median\"")) {
+            for (int i = 0; i < names.length; i++) {
+                if (cells[0].equals("\"" + names[i] + "_median\"")) {
                     medians[i] = String.format(Locale.ROOT, "%.2f", Double.parseDouble(cells[2]) / 1000);
                 }
             }
