@@ -6,6 +6,7 @@
 #include "com_zel_io_file_PosixAcls.h"
 
 #include <acl/libacl.h>
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <cstdio>
@@ -104,49 +105,43 @@ bool hasMaskOrNamed(acl_t acl) {
     return !everyEntry(acl, [](acl_entry_t entry) { return !isNamed(tagOf(entry)) && tagOf(entry) != ACL_MASK; });
 }
 
-// The ACL's entries as the Java side reads them: four texts each, its tag,
-// its id ("" where it has none), its permissions in getfacl's letters and
-// the id's name (the id's digits where it has no name).
-jobjectArray entryTexts(Call &call, acl_t acl) {
+// The ACL's entries as the Java side builds them, with no text to parse: an
+// int[] of three numbers an entry (its tag as AclEntry.Tag numbers it, its
+// permissions as bits r=4 w=2 x=1, its id), then each entry's name, null
+// where it has none. Strings are made only for names: a JNI string costs
+// more than the entry it describes.
+jobjectArray entryFields(Call &call, acl_t acl) {
+    static constexpr std::array kTags{ACL_USER_OBJ, ACL_USER, ACL_GROUP_OBJ, ACL_GROUP, ACL_MASK, ACL_OTHER};
     JNIEnv *env = call.env();
     jsize count = 0;
     everyEntry(acl, [&](acl_entry_t) { return ++count; });
-    jclass stringClass = env->FindClass("java/lang/String");
-    if (stringClass == nullptr) return nullptr;
-    jobjectArray array = env->NewObjectArray(4 * count, stringClass, nullptr);
-    env->DeleteLocalRef(stringClass);
-    if (array == nullptr) return nullptr;
+    jclass objectClass = env->FindClass("java/lang/Object");
+    if (objectClass == nullptr) return nullptr;
+    jobjectArray array = env->NewObjectArray(count + 1, objectClass, nullptr);
+    env->DeleteLocalRef(objectClass);
+    jintArray fields = array == nullptr ? nullptr : env->NewIntArray(3 * count);
+    if (fields == nullptr) return nullptr;
+    env->SetObjectArrayElement(array, 0, fields);
     jsize at = 0;
     const bool whole = everyEntry(acl, [&](acl_entry_t entry) {
-        static constexpr std::array kTags{std::pair{ACL_USER_OBJ, "USER_OBJ"}, std::pair{ACL_USER, "USER"},
-                                          std::pair{ACL_GROUP_OBJ, "GROUP_OBJ"}, std::pair{ACL_GROUP, "GROUP"},
-                                          std::pair{ACL_MASK, "MASK"}, std::pair{ACL_OTHER, "OTHER"}};
         const acl_tag_t tag = tagOf(entry);
-        const char *tagText = "";
-        for (const auto &[value, text] : kTags)
-            if (value == tag) tagText = text;
         acl_permset_t permset = nullptr;
         acl_get_permset(entry, &permset);
-        const char perms[] = {acl_get_perm(permset, ACL_READ) == 1 ? 'r' : '-',
-                              acl_get_perm(permset, ACL_WRITE) == 1 ? 'w' : '-',
-                              acl_get_perm(permset, ACL_EXECUTE) == 1 ? 'x' : '-', '\0'};
-        std::array<char, 16> idText{};
+        const jint field[] = {static_cast<jint>(std::find(kTags.begin(), kTags.end(), tag) - kTags.begin()),
+                              (acl_get_perm(permset, ACL_READ) == 1) << 2 | (acl_get_perm(permset, ACL_WRITE) == 1) << 1 |
+                                  (acl_get_perm(permset, ACL_EXECUTE) == 1),
+                              isNamed(tag) ? static_cast<jint>(qualifierOf(entry)) : -1};
+        env->SetIntArrayRegion(fields, 3 * at++, 3, field);
         jstring name = nullptr;
-        if (isNamed(tag)) {
-            const unsigned id = qualifierOf(entry);
-            std::snprintf(idText.data(), idText.size(), "%u", id);
-            const bool named = tag == ACL_USER ? nf::userNameOfId(call, id, name) : nf::groupNameOfId(call, id, name);
-            if (!named) name = call.javaString(idText.data());
-        } else {
-            name = call.javaString("");
-        }
-        for (jstring text : {call.javaString(tagText), call.javaString(idText.data()), call.javaString(perms), name}) {
-            if (text == nullptr) return false;
-            env->SetObjectArrayElement(array, at++, text);
-            env->DeleteLocalRef(text);
-        }
+        if (!isNamed(tag)) return true;
+        const auto id = static_cast<unsigned>(field[2]);
+        if (!(tag == ACL_USER ? nf::userNameOfId(call, id, name) : nf::groupNameOfId(call, id, name))) return true;
+        if (name == nullptr) return false;
+        env->SetObjectArrayElement(array, at, name);
+        env->DeleteLocalRef(name);
         return true;
     });
+    env->DeleteLocalRef(fields);
     return whole ? array : nullptr;
 }
 
@@ -297,13 +292,13 @@ NATIVE(jobjectArray, get0, jstring path, jboolean defaultAcl) {
     Request r(env, __func__);
     Acl acl;
     if (!r.prepare(path) || !r.read(defaultAcl, acl)) return nullptr;
-    return entryTexts(r.call, acl.get());
+    return entryFields(r.call, acl.get());
 }
 
 NATIVE(jobjectArray, parse0, jstring text) {
     Call call(env, __func__);
     Acl acl;
-    return parse(call, text, acl) ? entryTexts(call, acl.get()) : nullptr;
+    return parse(call, text, acl) ? entryFields(call, acl.get()) : nullptr;
 }
 
 NATIVE(jstring, text0, jstring text, jstring prefix, jint separator, jint options) {
