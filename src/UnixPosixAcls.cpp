@@ -8,6 +8,7 @@
 #include <acl/libacl.h>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <cstdio>
 #include <mutex>
@@ -105,24 +106,50 @@ bool hasMaskOrNamed(acl_t acl) {
     return !everyEntry(acl, [](acl_entry_t entry) { return !isNamed(tagOf(entry)) && tagOf(entry) != ACL_MASK; });
 }
 
+// java/lang/Object as a global reference, looked up once: FindClass costs
+// more than the rest of a small ACL's JNI calls together. Null with the JVM's
+// error pending when it cannot be had; a later call tries again.
+jclass objectClass(Call &call) {
+    static std::atomic<jclass> cached{nullptr};
+    if (jclass known = cached.load(std::memory_order_acquire)) return known;
+    JNIEnv *env = call.env();
+    jclass local = env->FindClass("java/lang/Object");
+    if (local == nullptr) return nullptr;
+    auto global = static_cast<jclass>(env->NewGlobalRef(local));
+    env->DeleteLocalRef(local);
+    if (global == nullptr) {
+        call.fail(NF_OUT_OF_MEMORY, "Not enough memory for the ACL.", ENOMEM);
+        return nullptr;
+    }
+    jclass raced = nullptr;
+    if (cached.compare_exchange_strong(raced, global, std::memory_order_acq_rel)) return global;
+    env->DeleteGlobalRef(global);
+    return raced;
+}
+
 // The ACL's entries as the Java side builds them, with no text to parse: an
 // int[] of three numbers an entry (its tag as AclEntry.Tag numbers it, its
 // permissions as bits r=4 w=2 x=1, its id), then each entry's name, null
 // where it has none. Strings are made only for names: a JNI string costs
-// more than the entry it describes.
+// more than the entry it describes. The numbers go over in chunks, not one
+// JNI call an entry.
 jobjectArray entryFields(Call &call, acl_t acl) {
     static constexpr std::array kTags{ACL_USER_OBJ, ACL_USER, ACL_GROUP_OBJ, ACL_GROUP, ACL_MASK, ACL_OTHER};
     JNIEnv *env = call.env();
     jsize count = 0;
     everyEntry(acl, [&](acl_entry_t) { return ++count; });
-    jclass objectClass = env->FindClass("java/lang/Object");
-    if (objectClass == nullptr) return nullptr;
-    jobjectArray array = env->NewObjectArray(count + 1, objectClass, nullptr);
-    env->DeleteLocalRef(objectClass);
+    jclass objects = objectClass(call);
+    jobjectArray array = objects == nullptr ? nullptr : env->NewObjectArray(count + 1, objects, nullptr);
     jintArray fields = array == nullptr ? nullptr : env->NewIntArray(3 * count);
     if (fields == nullptr) return nullptr;
     env->SetObjectArrayElement(array, 0, fields);
+    std::array<jint, 3 * 32> chunk;
     jsize at = 0;
+    jsize sent = 0;
+    const auto send = [&] {
+        env->SetIntArrayRegion(fields, 3 * sent, 3 * (at - sent), chunk.data());
+        sent = at;
+    };
     const bool whole = everyEntry(acl, [&](acl_entry_t entry) {
         const acl_tag_t tag = tagOf(entry);
         acl_permset_t permset = nullptr;
@@ -131,7 +158,8 @@ jobjectArray entryFields(Call &call, acl_t acl) {
                               (acl_get_perm(permset, ACL_READ) == 1) << 2 | (acl_get_perm(permset, ACL_WRITE) == 1) << 1 |
                                   (acl_get_perm(permset, ACL_EXECUTE) == 1),
                               isNamed(tag) ? static_cast<jint>(qualifierOf(entry)) : -1};
-        env->SetIntArrayRegion(fields, 3 * at++, 3, field);
+        std::copy(std::begin(field), std::end(field), chunk.begin() + 3 * (at++ - sent));
+        if (3 * (at - sent) == static_cast<jsize>(chunk.size())) send();
         jstring name = nullptr;
         if (!isNamed(tag)) return true;
         const auto id = static_cast<unsigned>(field[2]);
@@ -141,6 +169,7 @@ jobjectArray entryFields(Call &call, acl_t acl) {
         env->DeleteLocalRef(name);
         return true;
     });
+    if (whole) send();
     env->DeleteLocalRef(fields);
     return whole ? array : nullptr;
 }

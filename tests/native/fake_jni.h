@@ -48,6 +48,9 @@ struct FakeJni {
              return f.thrownClass = text(c), f.message = m, ++f.thrown, f.pending = true, 0);
         FAKE(ExceptionClear, true, void, (JNIEnv * e), f.pending = false);
         FAKE(DeleteLocalRef, true, void, (JNIEnv * e, jobject), --f.refs);
+        FAKE(NewGlobalRef, false, jobject, (JNIEnv * e, jobject o),  // outlives this JNIEnv, as a global one does
+             static std::deque<std::string> globals; return fails ? nullptr : jobject(&globals.emplace_back(text(o))));
+        FAKE(DeleteGlobalRef, true, void, (JNIEnv * e, jobject));
         FAKE(GetStringLength, false, jsize, (JNIEnv * e, jstring s), return jsize(text(s).size()));
         FAKE(GetStringRegion, false, void, (JNIEnv * e, jstring s, jsize at, jsize n, jchar *to),
              std::copy_n(text(s).begin() + at, n, to));
