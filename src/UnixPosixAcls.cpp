@@ -160,9 +160,9 @@ jobjectArray entryFields(Call &call, acl_t acl) {
                               isNamed(tag) ? static_cast<jint>(qualifierOf(entry)) : -1};
         std::copy(std::begin(field), std::end(field), chunk.begin() + 3 * (at++ - sent));
         if (3 * (at - sent) == static_cast<jsize>(chunk.size())) send();
-        jstring name = nullptr;
         if (!isNamed(tag)) return true;
         const auto id = static_cast<unsigned>(field[2]);
+        jstring name = nullptr;
         if (!(tag == ACL_USER ? nf::userNameOfId(call, id, name) : nf::groupNameOfId(call, id, name))) return true;
         if (name == nullptr) return false;
         env->SetObjectArrayElement(array, at, name);
