@@ -6,7 +6,9 @@
 #include "com_zel_io_file_PosixAcls.h"
 
 #include <acl/libacl.h>
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <cstdio>
 #include <mutex>
@@ -104,49 +106,71 @@ bool hasMaskOrNamed(acl_t acl) {
     return !everyEntry(acl, [](acl_entry_t entry) { return !isNamed(tagOf(entry)) && tagOf(entry) != ACL_MASK; });
 }
 
-// The ACL's entries as the Java side reads them: four texts each, its tag,
-// its id ("" where it has none), its permissions in getfacl's letters and
-// the id's name (the id's digits where it has no name).
-jobjectArray entryTexts(Call &call, acl_t acl) {
+// java/lang/Object as a global reference, looked up once: FindClass costs
+// more than the rest of a small ACL's JNI calls together. Null with the JVM's
+// error pending when it cannot be had; a later call tries again.
+jclass objectClass(Call &call) {
+    static std::atomic<jclass> cached{nullptr};
+    if (jclass known = cached.load(std::memory_order_acquire)) return known;
+    JNIEnv *env = call.env();
+    jclass local = env->FindClass("java/lang/Object");
+    if (local == nullptr) return nullptr;
+    auto global = static_cast<jclass>(env->NewGlobalRef(local));
+    env->DeleteLocalRef(local);
+    if (global == nullptr) {
+        call.fail(NF_OUT_OF_MEMORY, "Not enough memory for the ACL.", ENOMEM);
+        return nullptr;
+    }
+    jclass raced = nullptr;
+    if (cached.compare_exchange_strong(raced, global, std::memory_order_acq_rel)) return global;
+    env->DeleteGlobalRef(global);
+    return raced;
+}
+
+// The ACL's entries as the Java side builds them, with no text to parse: an
+// int[] of three numbers an entry (its tag as AclEntry.Tag numbers it, its
+// permissions as bits r=4 w=2 x=1, its id), then each entry's name, null
+// where it has none. Strings are made only for names: a JNI string costs
+// more than the entry it describes. The numbers go over in chunks, not one
+// JNI call an entry.
+jobjectArray entryFields(Call &call, acl_t acl) {
+    static constexpr std::array kTags{ACL_USER_OBJ, ACL_USER, ACL_GROUP_OBJ, ACL_GROUP, ACL_MASK, ACL_OTHER};
     JNIEnv *env = call.env();
     jsize count = 0;
     everyEntry(acl, [&](acl_entry_t) { return ++count; });
-    jclass stringClass = env->FindClass("java/lang/String");
-    if (stringClass == nullptr) return nullptr;
-    jobjectArray array = env->NewObjectArray(4 * count, stringClass, nullptr);
-    env->DeleteLocalRef(stringClass);
-    if (array == nullptr) return nullptr;
+    jclass objects = objectClass(call);
+    jobjectArray array = objects == nullptr ? nullptr : env->NewObjectArray(count + 1, objects, nullptr);
+    jintArray fields = array == nullptr ? nullptr : env->NewIntArray(3 * count);
+    if (fields == nullptr) return nullptr;
+    env->SetObjectArrayElement(array, 0, fields);
+    std::array<jint, 3 * 32> chunk;
     jsize at = 0;
+    jsize sent = 0;
+    const auto send = [&] {
+        env->SetIntArrayRegion(fields, 3 * sent, 3 * (at - sent), chunk.data());
+        sent = at;
+    };
     const bool whole = everyEntry(acl, [&](acl_entry_t entry) {
-        static constexpr std::array kTags{std::pair{ACL_USER_OBJ, "USER_OBJ"}, std::pair{ACL_USER, "USER"},
-                                          std::pair{ACL_GROUP_OBJ, "GROUP_OBJ"}, std::pair{ACL_GROUP, "GROUP"},
-                                          std::pair{ACL_MASK, "MASK"}, std::pair{ACL_OTHER, "OTHER"}};
         const acl_tag_t tag = tagOf(entry);
-        const char *tagText = "";
-        for (const auto &[value, text] : kTags)
-            if (value == tag) tagText = text;
         acl_permset_t permset = nullptr;
         acl_get_permset(entry, &permset);
-        const char perms[] = {acl_get_perm(permset, ACL_READ) == 1 ? 'r' : '-',
-                              acl_get_perm(permset, ACL_WRITE) == 1 ? 'w' : '-',
-                              acl_get_perm(permset, ACL_EXECUTE) == 1 ? 'x' : '-', '\0'};
-        std::array<char, 16> idText{};
+        const jint field[] = {static_cast<jint>(std::find(kTags.begin(), kTags.end(), tag) - kTags.begin()),
+                              (acl_get_perm(permset, ACL_READ) == 1) << 2 | (acl_get_perm(permset, ACL_WRITE) == 1) << 1 |
+                                  (acl_get_perm(permset, ACL_EXECUTE) == 1),
+                              isNamed(tag) ? static_cast<jint>(qualifierOf(entry)) : -1};
+        std::copy(std::begin(field), std::end(field), chunk.begin() + 3 * (at++ - sent));
+        if (3 * (at - sent) == static_cast<jsize>(chunk.size())) send();
+        if (!isNamed(tag)) return true;
+        const auto id = static_cast<unsigned>(field[2]);
         jstring name = nullptr;
-        if (isNamed(tag)) {
-            const unsigned id = qualifierOf(entry);
-            std::snprintf(idText.data(), idText.size(), "%u", id);
-            const bool named = tag == ACL_USER ? nf::userNameOfId(call, id, name) : nf::groupNameOfId(call, id, name);
-            if (!named) name = call.javaString(idText.data());
-        } else {
-            name = call.javaString("");
-        }
-        for (jstring text : {call.javaString(tagText), call.javaString(idText.data()), call.javaString(perms), name}) {
-            if (text == nullptr) return false;
-            env->SetObjectArrayElement(array, at++, text);
-            env->DeleteLocalRef(text);
-        }
+        if (!(tag == ACL_USER ? nf::userNameOfId(call, id, name) : nf::groupNameOfId(call, id, name))) return true;
+        if (name == nullptr) return false;
+        env->SetObjectArrayElement(array, at, name);
+        env->DeleteLocalRef(name);
         return true;
     });
+    if (whole) send();
+    env->DeleteLocalRef(fields);
     return whole ? array : nullptr;
 }
 
@@ -297,13 +321,13 @@ NATIVE(jobjectArray, get0, jstring path, jboolean defaultAcl) {
     Request r(env, __func__);
     Acl acl;
     if (!r.prepare(path) || !r.read(defaultAcl, acl)) return nullptr;
-    return entryTexts(r.call, acl.get());
+    return entryFields(r.call, acl.get());
 }
 
 NATIVE(jobjectArray, parse0, jstring text) {
     Call call(env, __func__);
     Acl acl;
-    return parse(call, text, acl) ? entryTexts(call, acl.get()) : nullptr;
+    return parse(call, text, acl) ? entryFields(call, acl.get()) : nullptr;
 }
 
 NATIVE(jstring, text0, jstring text, jstring prefix, jint separator, jint options) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times reading a file's ACL and its capability set: the library through the
-# JVM, the C floor (acl_get_file, cap_get_file) and getfacl and getcap run as
-# processes. Needs root (setcap). Prints a Markdown table; timings depend on
-# the machine's load: this is no pass/fail test.
+# JVM, the frame floor (the same calls the library makes, in C), the C floor
+# (acl_get_file, cap_get_file) and getfacl and getcap run as processes. Needs
+# root (setcap). Prints a Markdown table of CPU time per call, wall-clock time
+# in parentheses; timings depend on the machine's load: this is no pass/fail
+# test.
 #
 #   tools/bench-acl-caps.sh [ROUNDS]
 set -euo pipefail

@@ -6,6 +6,7 @@
 #include <jni.h>
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
@@ -47,6 +48,9 @@ struct FakeJni {
              return f.thrownClass = text(c), f.message = m, ++f.thrown, f.pending = true, 0);
         FAKE(ExceptionClear, true, void, (JNIEnv * e), f.pending = false);
         FAKE(DeleteLocalRef, true, void, (JNIEnv * e, jobject), --f.refs);
+        FAKE(NewGlobalRef, false, jobject, (JNIEnv * e, jobject o),  // outlives this JNIEnv, as a global one does
+             static std::deque<std::string> globals; return fails ? nullptr : jobject(&globals.emplace_back(text(o))));
+        FAKE(DeleteGlobalRef, true, void, (JNIEnv * e, jobject));
         FAKE(GetStringLength, false, jsize, (JNIEnv * e, jstring s), return jsize(text(s).size()));
         FAKE(GetStringRegion, false, void, (JNIEnv * e, jstring s, jsize at, jsize n, jchar *to),
              std::copy_n(text(s).begin() + at, n, to));
@@ -59,6 +63,10 @@ struct FakeJni {
              static_cast<Array *>(static_cast<void *>(a))->at(i) = text(s));
         FAKE(NewByteArray, false, jbyteArray, (JNIEnv * e, jsize n),  // a byte array is a string of its bytes
              return f.made<jbyteArray>(fails, f.string(std::string(n, '\0'))));
+        FAKE(NewIntArray, false, jintArray, (JNIEnv * e, jsize n),  // an int array too, of its ints' bytes
+             return f.made<jintArray>(fails, f.string(std::string(n * sizeof(jint), '\0'))));
+        FAKE(SetIntArrayRegion, false, void, (JNIEnv * e, jintArray a, jsize at, jsize n, const jint *from),
+             std::memcpy(text(a).data() + at * sizeof(jint), from, n * sizeof(jint)));
         FAKE(GetArrayLength, false, jsize, (JNIEnv * e, jarray a), return jsize(text(a).size()));
         FAKE(SetByteArrayRegion, false, void, (JNIEnv * e, jbyteArray a, jsize at, jsize n, const jbyte *from),
              std::copy_n(from, n, text(a).begin() + at));

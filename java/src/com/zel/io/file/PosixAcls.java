@@ -67,6 +67,9 @@ public final class PosixAcls {
     private static final int REMOVE_EXTENDED = 3;
     private static final int REMOVE_DEFAULT = 4;
 
+    private static final AclEntry.Tag[] TAGS = AclEntry.Tag.values();
+    private static final AclEntry.Permission[] PERMISSIONS = AclEntry.Permission.values();
+
     private PosixAcls() {}
 
     /**
@@ -192,25 +195,30 @@ public final class PosixAcls {
         return entries.stream().map(AclEntry::numeric).collect(Collectors.joining(","));
     }
 
-    private static List<AclEntry> entries(String[] texts) {
-        List<AclEntry> entries = new ArrayList<>();
-        for (int i = 0; i + 3 < texts.length; i += 4) {
-            AclEntry.Tag tag = AclEntry.Tag.valueOf(texts[i]);
+    // The native side gives three numbers an entry (tag, permission bits r=4 w=2 x=1, id), then
+    // each entry's name, null where the id has none.
+    private static List<AclEntry> entries(Object[] packed) {
+        int[] fields = (int[]) packed[0];
+        List<AclEntry> entries = new ArrayList<>(fields.length / 3);
+        for (int i = 0; i < fields.length / 3; i++) {
+            AclEntry.Tag tag = TAGS[fields[3 * i]];
             EnumSet<AclEntry.Permission> permissions = EnumSet.noneOf(AclEntry.Permission.class);
-            for (AclEntry.Permission p : AclEntry.Permission.values()) {
-                if (texts[i + 2].charAt(p.ordinal()) != '-') {
+            for (AclEntry.Permission p : PERMISSIONS) {
+                if ((fields[3 * i + 1] & 4 >> p.ordinal()) != 0) {
                     permissions.add(p);
                 }
             }
-            boolean named = !texts[i + 1].isEmpty();
-            entries.add(new AclEntry(tag, named ? Long.parseLong(texts[i + 1]) : -1, named ? texts[i + 3] : null, permissions));
+            boolean named = tag == AclEntry.Tag.USER || tag == AclEntry.Tag.GROUP;
+            long id = Integer.toUnsignedLong(fields[3 * i + 2]);
+            String name = named && packed[i + 1] == null ? Long.toString(id) : (String) packed[i + 1];
+            entries.add(new AclEntry(tag, named ? id : -1, name, permissions));
         }
         return entries;
     }
 
-    private static native String[] get0(String path, boolean defaultAcl) throws ExtendedIOException;
+    private static native Object[] get0(String path, boolean defaultAcl) throws ExtendedIOException;
 
-    private static native String[] parse0(String text) throws ExtendedIOException;
+    private static native Object[] parse0(String text) throws ExtendedIOException;
 
     private static native String text0(String text, String prefix, int separator, int options) throws ExtendedIOException;
 

@@ -180,6 +180,7 @@ class ApiTest {
     void aclsAsGetfaclAndSetfaclSeeThemOnExt4AndTmpfs() throws Exception {
         Kit.table(base, """
                 | touch f; setfacl -m u:nobody:rx,g:adm:w f | PosixAcls.get @f ACCESS | $(getfacl -c f) |
+                | touch f; setfacl -m u:4000000000:r,g:3000000000:w f | PosixAcls.get @f ACCESS | $(getfacl -c f) |
                 | mkdir d; setfacl -m d:u:nobody:r d | PosixAcls.get @d DEFAULT | $(getfacl -cd d) |
                 | touch f | PosixAcls.get @f DEFAULT | |
                 | touch f | PosixAcls.modify @f ACCESS u:nobody:rwx,g:adm:r | ok | getfacl -c f => user::rw- user:nobody:rwx group::r-- group:adm:r-- mask::rwx other::r--

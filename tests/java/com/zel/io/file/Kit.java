@@ -10,6 +10,7 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.*;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.*;
+import java.util.function.Function;
 import java.util.regex.*;
 import java.util.stream.*;
 
@@ -51,7 +52,9 @@ public final class Kit {
             if (m.getDeclaringClass() == InodeFlags.class && r instanceof Set<?> flags) r = InodeFlags.toLetters((Set<InodeFlag>) flags);
             if (r instanceof Optional<?> o) r = o.map(String::valueOf).orElse("(none)");
             Collection<?> c = r instanceof Object[] a ? List.of(a) : r instanceof Collection<?> k ? k : Collections.singleton(r);
-            return m.getReturnType() == void.class ? "ok" : c.stream().map(String::valueOf).collect(Collectors.joining("\n"));
+            // A named entry's name is never null: the id's digits where it has none.
+            Function<Object, String> show = o -> o instanceof AclEntry e && e.id() >= 0 && e.name() == null ? "no name: " + e : String.valueOf(o);
+            return m.getReturnType() == void.class ? "ok" : c.stream().map(show).collect(Collectors.joining("\n"));
         } catch (ReflectiveOperationException e) {
             if (e.getCause() instanceof ExtendedIOException x) return x.getClass().getSimpleName() + ": " + x.getMessage();
             throw new IllegalStateException(m.getName(), e);
