@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <new>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -32,9 +33,12 @@ constexpr ErrorRow kDirectoryRows[] = {
     {{}, NF_IO_ERROR, nf::kUnknown},
 };
 
-// The numbers of an entry as DirectoryScan reads them: the stat fields, then
+// The numbers of an entry as DirectoryScan reads them: the stat fields (the
+// device a device file stands for split as the C library splits it), then
 // where its name and its link's text end in the texts of the call.
-enum Field { kMode, kUid, kGid, kSize, kMtime, kInode, kDevice, kLinks, kNameEnd, kLinkEnd, kFields };
+enum Field {
+    kMode, kUid, kGid, kSize, kMtime, kInode, kDevice, kLinks, kBlocks, kMajor, kMinor, kNameEnd, kLinkEnd, kFields
+};
 
 constexpr jlong kNanos = 1'000'000'000;
 
@@ -51,10 +55,12 @@ jlong nanosOf(const timespec &time) {
 }
 
 Numbers numbersOf(const struct stat &record, jlong nameEnd, jlong linkEnd) {
+    const bool device = S_ISCHR(record.st_mode) || S_ISBLK(record.st_mode);
     return {static_cast<jlong>(record.st_mode), static_cast<jlong>(record.st_uid), static_cast<jlong>(record.st_gid),
             static_cast<jlong>(record.st_size), nanosOf(record.st_mtim),
             static_cast<jlong>(record.st_ino), static_cast<jlong>(record.st_dev), static_cast<jlong>(record.st_nlink),
-            nameEnd, linkEnd};
+            static_cast<jlong>(record.st_blocks), device ? static_cast<jlong>(major(record.st_rdev)) : 0,
+            device ? static_cast<jlong>(minor(record.st_rdev)) : 0, nameEnd, linkEnd};
 }
 
 // What a call hands back: kFields numbers per entry, and every name and

@@ -14,15 +14,21 @@ package com.zel.io.file;
  * @param owner the owner's name, or null when the user database lists none for the id
  * @param group the group's name, or null when the group database lists none for the id
  * @param size the size in bytes (for a link, the length of its text)
+ * @param blocks the space allocated to the file, in units of 512 bytes, as {@code st_blocks}
  * @param modifiedNanos the last modification time, in nanoseconds since 1970-01-01 UTC
  * @param inode the inode number
  * @param device the id of the device that holds the file
  * @param links the count of hard links
+ * @param major for a block or character device, the major number of the device it stands for,
+ *     else 0
+ * @param minor for a block or character device, the minor number of the device it stands for,
+ *     else 0
  * @param linkTarget for a symbolic link its text as stored, else null
  */
 public record DirectoryEntry(
         String name, Type type, int mode, long uid, long gid, String owner, String group, long size,
-        long modifiedNanos, long inode, long device, long links, String linkTarget) {
+        long blocks, long modifiedNanos, long inode, long device, long links, long major, long minor,
+        String linkTarget) {
 
     /** The type of a file, with the letter that {@code ls -l} shows for it. */
     public enum Type {

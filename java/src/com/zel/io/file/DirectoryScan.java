@@ -9,8 +9,8 @@ import java.util.Map;
 
 /**
  * Reads every entry of a directory, with its type, mode, owner and group (ids and names), size,
- * modification time, inode, device, link count and, for a link, its text, in one call into the
- * native library for the whole directory.
+ * allocated blocks, modification time, inode, device, link count, the numbers of a device file and,
+ * for a link, its text, in one call into the native library for the whole directory.
  *
  * <p>The directory is opened without following a link (a link raises {@link
  * com.zel.io.file.exception.FileNotFoundException}), and each entry is read relative to that open
@@ -27,8 +27,11 @@ public final class DirectoryScan {
     }
 
     // The numbers per entry in what the native methods return: mode, uid, gid, size, mtime,
-    // inode, device, links, and where the entry's name and link text end in the texts.
-    private static final int FIELDS = 10;
+    // inode, device, links, blocks, major, minor, and where the entry's name and link text end
+    // in the texts.
+    private static final int FIELDS = 13;
+    private static final int NAME_END = 11;
+    private static final int LINK_END = 12;
     private static final int AT_FDCWD = -100;
 
     private DirectoryScan() {}
@@ -84,8 +87,8 @@ public final class DirectoryScan {
     static DirectoryEntry read(String path, Names names) throws ExtendedIOException {
         String[] texts = new String[1];
         long[] numbers = stat0(path, texts);
-        numbers[8] = path.length();
-        numbers[9] += path.length();
+        numbers[NAME_END] = path.length();
+        numbers[LINK_END] += path.length();
         return entries(numbers, path + texts[0], names).get(0);
     }
 
@@ -93,14 +96,15 @@ public final class DirectoryScan {
         List<DirectoryEntry> entries = new ArrayList<>(numbers.length / FIELDS);
         int at = 0;
         for (int i = 0; i < numbers.length; i += FIELDS) {
-            int nameEnd = (int) numbers[i + 8];
-            int linkEnd = (int) numbers[i + 9];
+            int nameEnd = (int) numbers[i + NAME_END];
+            int linkEnd = (int) numbers[i + LINK_END];
             DirectoryEntry.Type type = DirectoryEntry.Type.of(numbers[i]);
             long uid = numbers[i + 1];
             long gid = numbers[i + 2];
             entries.add(new DirectoryEntry(texts.substring(at, nameEnd), type, (int) numbers[i] & 07777, uid, gid,
-                    names.user(uid), names.group(gid), numbers[i + 3], numbers[i + 4], numbers[i + 5], numbers[i + 6],
-                    numbers[i + 7], type == DirectoryEntry.Type.SYMBOLIC_LINK ? texts.substring(nameEnd, linkEnd) : null));
+                    names.user(uid), names.group(gid), numbers[i + 3], numbers[i + 8], numbers[i + 4], numbers[i + 5],
+                    numbers[i + 6], numbers[i + 7], numbers[i + 9], numbers[i + 10],
+                    type == DirectoryEntry.Type.SYMBOLIC_LINK ? texts.substring(nameEnd, linkEnd) : null));
             at = linkEnd;
         }
         return entries;

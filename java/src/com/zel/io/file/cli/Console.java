@@ -1,7 +1,9 @@
 package com.zel.io.file.cli;
 
 import com.zel.io.file.exception.ExtendedIOException;
+import java.io.ByteArrayOutputStream;
 import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
 import java.util.ArrayList;
 import java.util.List;
 
@@ -24,6 +26,30 @@ final class Console {
     Console(PrintStream out, PrintStream err) {
         this.out = out;
         this.err = err;
+    }
+
+    /**
+     * A text's bytes as the library hands it to the system: standard UTF-8, each U+DC80..U+DCFF
+     * the raw byte it keeps, so that a name that is no UTF-8 comes out as the system holds it.
+     */
+    static byte[] bytes(String text) {
+        ByteArrayOutputStream out = new ByteArrayOutputStream(text.length());
+        for (int i = 0; i < text.length(); i++) {
+            char c = text.charAt(i);
+            if (c >= 0xDC80 && c <= 0xDCFF) {
+                out.write(c - 0xDC00);
+            } else {
+                int end = Character.isHighSurrogate(c) && i + 1 < text.length() ? i + 2 : i + 1;
+                out.writeBytes(text.substring(i, end).getBytes(StandardCharsets.UTF_8));
+                i = end - 1;
+            }
+        }
+        return out.toByteArray();
+    }
+
+    /** Writes a line of names or texts read from the system, as the system holds them. */
+    void line(String text) {
+        out.writeBytes(bytes(text + "\n"));
     }
 
     /** Reports one failure on standard error; the command goes on with what is left. */

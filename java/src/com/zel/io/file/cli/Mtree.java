@@ -2,7 +2,6 @@ package com.zel.io.file.cli;
 
 import com.zel.io.file.DirectoryEntry;
 import java.io.ByteArrayOutputStream;
-import java.nio.charset.StandardCharsets;
 import java.util.HashMap;
 import java.util.LinkedHashMap;
 import java.util.List;
@@ -60,23 +59,12 @@ final class Mtree {
     }
 
     /**
-     * A text's bytes as the library writes it to the system (standard UTF-8, U+DC80..U+DCFF as
-     * the raw byte), each byte that is no printable ASCII, a space, '#', '=' or '\' written as a
-     * backslash and three octal digits.
+     * A text's bytes as the library writes it to the system ({@link Console#bytes}), each byte
+     * that is no printable ASCII, a space, '#', '=' or '\' written as a backslash and three octal
+     * digits.
      */
     static String escape(String text) {
-        ByteArrayOutputStream out = new ByteArrayOutputStream(text.length());
-        for (int i = 0; i < text.length(); i++) {
-            char c = text.charAt(i);
-            if (c >= 0xDC80 && c <= 0xDCFF) {
-                out.write(c - 0xDC00);
-            } else {
-                int end = Character.isHighSurrogate(c) && i + 1 < text.length() ? i + 2 : i + 1;
-                out.writeBytes(text.substring(i, end).getBytes(StandardCharsets.UTF_8));
-                i = end - 1;
-            }
-        }
-        return escape(out.toByteArray());
+        return escape(Console.bytes(text));
     }
 
     static String escape(byte[] bytes) {
