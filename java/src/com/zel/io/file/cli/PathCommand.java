@@ -24,7 +24,7 @@ final class PathCommand extends Command {
                 Prints the text stored in each link, a line per link, as it is stored: a
                 relative text stays relative. A path that is no link is an error.
                 """,
-                (path, console) -> console.out.println(UnixNativeFile.getSymLinkValue(path)));
+                (path, console) -> console.line(UnixNativeFile.getSymLinkValue(path)));
     }
 
     static PathCommand unlink() {

@@ -19,7 +19,7 @@ final class Table {
     }
 
     void print(PrintStream out) {
-        lines().forEach(out::println);
+        lines().forEach(line -> out.writeBytes(Console.bytes(line + "\n")));
     }
 
     /** The rows as print prints them, without their line ends. */

@@ -25,7 +25,7 @@ class CommandTest {
 
     /**
      * arguments | status | standard output | standard error | check, in this JVM, each row in a new directory with f
-     * (0640), s (4755), d (1777) and l (a link to f). In the texts @x is x there, ^ ends a line, {Class errno detail} is
+     * (0640), s (4755), d (1777), l (a link to f) and b (a link whose text is no UTF-8). In the texts @x is x there, ^ ends a line, {Class errno detail} is
      * that exception's message (see Kit), a final * any rest. check: {@code command => output}, run there afterwards.
      */
     @Test
@@ -44,7 +44,8 @@ class CommandTest {
                 ln to @n                | 0 |  |  | readlink n => to
                 ln to @f                | 1 |  | nativefile: @f: File exists | stat -c %F f => regular empty file
                 readlink @l @f          | 1 | f | nativefile: @f: {ExtendedIOException 22 System error occured.} |
-                unlink @l @d            | 1 |  | nativefile: @d: {ExtendedIOException 21 Unknown system error occured.} | ls => d f s
+                readlink @b             | 0 | caf\uFFFD |  |
+                unlink @l @d            | 1 |  | nativefile: @d: {ExtendedIOException 21 Unknown system error occured.} | ls => b d f s
                 df /proc                | 0 | Filesystem Size Used Avail Use% Mounted on^proc          0    0     0    - /proc |  |
                 df --json /proc @nope   | 1 | [^  {"path": "/proc", "source": "proc", "target": "/proc", "size": 0, "free": 0, "available": 0, "usePercent": null}^] | nativefile: @nope: {FileNotFoundException 2 File does not exist on system or the file name was too long.} |
                 mounts -o TARGET,NOPE   | 2 |  | nativefile: mounts: unknown column 'NOPE' USAGE mounts |
@@ -79,7 +80,7 @@ class CommandTest {
                 """.lines().toList()) {
             String[] c = Arrays.stream((" " + row + " ").split("(?<=\\s)\\|(?=\\s)", -1)).map(String::trim).toArray(String[]::new);
             Path d = Files.createTempDirectory(dir, "c");
-            Kit.sh(d, "touch f s; chmod 640 f; chmod 4755 s; mkdir d; chmod 1777 d; ln -s f l", Map.of());
+            Kit.sh(d, "touch f s; chmod 640 f; chmod 4755 s; mkdir d; chmod 1777 d; ln -s f l; ln -s \"$(printf 'caf\\351')\" b", Map.of());
             ByteArrayOutputStream out = new ByteArrayOutputStream(), err = new ByteArrayOutputStream();
             int status = Main.run(Kit.words(c[0].replaceAll("(^|\\s)@", "$1" + d + "/")),
                     new Console(new PrintStream(out, true, StandardCharsets.UTF_8), new PrintStream(err, true, StandardCharsets.UTF_8)));
