@@ -162,7 +162,7 @@ public:
     bool changeMode(const Examined &file, const NativePath &native, mode_t mode);
     bool changeOwner(const Examined &file, uid_t owner, gid_t group);
 
-    jstring javaString(const char *text) { return nativeToJava(env_, text, NF_PATH_LEN); }
+    jstring javaString(const char *text) { return nativeToJava(env_, text); }
 
     // A String[] of native texts. Each element's local reference is dropped
     // once stored, so that thousands of texts cannot exhaust the JVM's local

@@ -67,14 +67,9 @@ struct Gathered {
     void addText(const char *text, std::size_t length) {
         const std::size_t at = units.size();
         if (length == 0) return;
-        if (passThrough) {
-            units.resize(at + length);
-            units.resize(at + nf::decodeUTF8(text, length, units.data() + at));
-            return;
-        }
-        std::array<jchar, nf::kUnitsLen> converted;
-        const std::size_t count = nf::nativeToUnits(text, NF_PATH_LEN, converted.data());
-        units.insert(units.end(), converted.begin(), converted.begin() + static_cast<std::ptrdiff_t>(count));
+        if (!passThrough) return nf::appendUnits(text, length, units);
+        units.resize(at + length);
+        units.resize(at + nf::decodeUTF8(text, length, units.data() + at));
     }
 
     void add(const struct stat &record, const char *name, std::size_t nameLength, const char *link,
