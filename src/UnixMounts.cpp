@@ -1,7 +1,9 @@
 // The native methods of com.zel.io.file.Mounts: the mount table in full, the
 // mount that holds a file, and a mount's space, in the frame of
-// NativeFile_frame.h. Texts go to Java as String[]: each mount's fields in
-// a fixed order, numbers in decimal, read by Mounts.java.
+// NativeFile_frame.h. A table goes to Java as one long[] and one String: per
+// mount its numbers and where each of its texts ends in the String, read by
+// Mounts.java. Two Java objects per call, not a dozen per mount: making a
+// String through JNI costs more than libmount's parse of its text.
 #include "UnixMounts.h"
 
 #include "NativeFile_frame.h"
@@ -9,6 +11,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -42,28 +45,41 @@ constexpr ErrorRow kTableRows[] = {
     {{}, NF_IO_ERROR, "Could not read the mount table."},
 };
 
-// A mount's fields, as Mounts.java reads them.
-void addFields(std::vector<std::string> &fields, libmnt_fs *fs) {
-    const auto text = [](const char *t) { return std::string(t == nullptr ? "" : t); };
-    const dev_t device = mnt_fs_get_devno(fs);
-    unsigned long flags = 0;
-    mnt_fs_get_propagation(fs, &flags);
-    std::string propagation = (flags & MS_SHARED) != 0 ? "shared" : "private";
-    if ((flags & MS_SLAVE) != 0) propagation += ",slave";
-    if ((flags & MS_UNBINDABLE) != 0) propagation += ",unbindable";
-    fields.insert(fields.end(), {std::to_string(mnt_fs_get_id(fs)), std::to_string(mnt_fs_get_parent_id(fs)),
-                                 std::to_string(major(device)), std::to_string(minor(device)),
-                                 text(mnt_fs_get_source(fs)), text(mnt_fs_get_root(fs)), text(mnt_fs_get_target(fs)),
-                                 text(mnt_fs_get_fstype(fs)), text(mnt_fs_get_options(fs)),
-                                 text(mnt_fs_get_vfs_options(fs)), text(mnt_fs_get_fs_options(fs)), propagation});
-}
+// A mount's numbers and texts, in the order Mounts.java reads them:
+// id, parent id, major, minor, propagation (bits in the order of
+// MountEntry.Propagation), then where each text ends.
+struct Packed {
+    std::vector<jlong> numbers;
+    std::vector<jchar> units;
 
-jobjectArray javaFields(Call &call, const std::vector<std::string> &fields) {
-    std::vector<const char *> texts;
-    texts.reserve(fields.size());
-    for (const std::string &field : fields) texts.push_back(field.c_str());
-    return call.javaStrings(texts.data(), texts.size());
-}
+    void add(libmnt_fs *fs) {
+        const dev_t device = mnt_fs_get_devno(fs);
+        unsigned long flags = 0;
+        mnt_fs_get_propagation(fs, &flags);
+        const jlong propagation = ((flags & MS_SHARED) != 0 ? 1 : 2) | ((flags & MS_SLAVE) != 0 ? 4 : 0) |
+                                  ((flags & MS_UNBINDABLE) != 0 ? 8 : 0);
+        numbers.insert(numbers.end(), {mnt_fs_get_id(fs), mnt_fs_get_parent_id(fs), major(device), minor(device),
+                                       propagation});
+        for (const char *text : {mnt_fs_get_source(fs), mnt_fs_get_root(fs), mnt_fs_get_target(fs),
+                                 mnt_fs_get_fstype(fs), mnt_fs_get_options(fs), mnt_fs_get_vfs_options(fs),
+                                 mnt_fs_get_fs_options(fs)}) {
+            if (text != nullptr && *text != '\0') nf::appendUnits(text, std::strlen(text), units);
+            numbers.push_back(static_cast<jlong>(units.size()));
+        }
+    }
+
+    // The numbers as a long[], the texts into texts[0]; null when the JVM
+    // cannot make them (its error is pending then).
+    jlongArray toJava(JNIEnv *env, jobjectArray texts) const {
+        jstring all = env->NewString(units.data(), static_cast<jsize>(units.size()));
+        if (all == nullptr) return nullptr;
+        env->SetObjectArrayElement(texts, 0, all);
+        env->DeleteLocalRef(all);
+        jlongArray array = env->NewLongArray(static_cast<jsize>(numbers.size()));
+        if (array != nullptr) env->SetLongArrayRegion(array, 0, static_cast<jsize>(numbers.size()), numbers.data());
+        return array;
+    }
+};
 
 bool readTable(Call &call, nf::MountTable &table) {
     errno = table.read();
@@ -127,21 +143,21 @@ libmnt_fs *mountByPrefix(const nf::MountTable &table, const nf::Examined &file, 
 
 }  // namespace
 
-NATIVE(jobjectArray, list0) {
+NATIVE(jlongArray, list0, jobjectArray texts) {
     Call call(env, __func__);
     nf::MountTable table;
     if (!readTable(call, table)) return nullptr;
-    std::vector<std::string> fields;
-    if (!table.forEach([&](libmnt_fs *fs) { return addFields(fields, fs), true; })) {
+    Packed packed;
+    if (!table.forEach([&](libmnt_fs *fs) { return packed.add(fs), true; })) {
         errno = ENOMEM;
         call.check(-1, kTableRows);
         return nullptr;
     }
     NativeFile_log("Processing [%d] mounts for return to Java.\n", table.size());
-    return javaFields(call, fields);
+    return packed.toJava(env, texts);
 }
 
-NATIVE(jobjectArray, mountOf0, jstring path) {
+NATIVE(jlongArray, mountOf0, jstring path, jobjectArray texts) {
     Call call(env, __func__);
     nf::NativePath native;
     nf::Examined file;
@@ -159,9 +175,9 @@ NATIVE(jobjectArray, mountOf0, jstring path) {
         call.fail(NF_FILE_NOT_FOUND, "The mount that holds the file is not in the mount table.", ENOENT);
         return nullptr;
     }
-    std::vector<std::string> fields;
-    addFields(fields, found);
-    return javaFields(call, fields);
+    Packed packed;
+    packed.add(found);
+    return packed.toJava(env, texts);
 }
 
 NATIVE(jobjectArray, space0, jstring mountPoint) {
