@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <utility>
 
 namespace {
@@ -179,7 +180,12 @@ jstring nativeToJava(JNIEnv *env, const char *text) {
     const std::size_t length = std::strlen(text);
     if (length >= NF_PATH_LEN) {
         std::vector<jchar> units;
-        appendUnits(text, length, units);
+        try {
+            appendUnits(text, length, units);
+        } catch (const std::bad_alloc &) {
+            NativeFile_ThrowException(env, NF_OUT_OF_MEMORY, "No memory for the text.", ENOMEM);
+            return nullptr;
+        }
         return env->NewString(units.data(), static_cast<jsize>(units.size()));
     }
     std::array<jchar, 4 * NF_PATH_LEN> units;

@@ -53,12 +53,14 @@ int javaToNativeText(JNIEnv *env, jstring string, std::vector<char> &out);
 
 // The one way native texts become UTF-16, at any length: from the locale's
 // code page, bytes that are no valid UTF-8 kept as U+DC80..U+DCFF. Appends
-// the units of a text of length bytes, followed by its NUL, to units.
+// the units of a text of length bytes, followed by its NUL, to units. May
+// throw std::bad_alloc.
 void appendUnits(const char *text, std::size_t length, std::vector<jchar> &units);
 
 // A Java string of a native text of any length, by appendUnits's rules;
 // texts up to a path's length take no allocation. Null with the JVM's error
-// pending when it cannot make the string.
+// pending when it cannot make the string (OutOfMemoryError when no memory
+// holds a long text's units).
 jstring nativeToJava(JNIEnv *env, const char *text);
 
 }  // namespace nf

@@ -17,7 +17,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
-#include <vector>
 
 #define NATIVE(...) NF_NATIVE(Mounts, __VA_ARGS__)
 
@@ -45,41 +44,25 @@ constexpr ErrorRow kTableRows[] = {
     {{}, NF_IO_ERROR, "Could not read the mount table."},
 };
 
-// A mount's numbers and texts, in the order Mounts.java reads them:
-// id, parent id, major, minor, propagation (bits in the order of
+// Appends a mount's numbers and texts, in the order Mounts.java reads
+// them: id, parent id, major, minor, propagation (bits in the order of
 // MountEntry.Propagation), then where each text ends.
-struct Packed {
-    std::vector<jlong> numbers;
-    std::vector<jchar> units;
-
-    void add(libmnt_fs *fs) {
-        const dev_t device = mnt_fs_get_devno(fs);
-        unsigned long flags = 0;
-        mnt_fs_get_propagation(fs, &flags);
-        const jlong propagation = ((flags & MS_SHARED) != 0 ? 1 : 2) | ((flags & MS_SLAVE) != 0 ? 4 : 0) |
-                                  ((flags & MS_UNBINDABLE) != 0 ? 8 : 0);
-        numbers.insert(numbers.end(), {mnt_fs_get_id(fs), mnt_fs_get_parent_id(fs), major(device), minor(device),
-                                       propagation});
-        for (const char *text : {mnt_fs_get_source(fs), mnt_fs_get_root(fs), mnt_fs_get_target(fs),
-                                 mnt_fs_get_fstype(fs), mnt_fs_get_options(fs), mnt_fs_get_vfs_options(fs),
-                                 mnt_fs_get_fs_options(fs)}) {
-            if (text != nullptr && *text != '\0') nf::appendUnits(text, std::strlen(text), units);
-            numbers.push_back(static_cast<jlong>(units.size()));
-        }
+void add(nf::Packed &out, libmnt_fs *fs) {
+    const dev_t device = mnt_fs_get_devno(fs);
+    unsigned long flags = 0;
+    mnt_fs_get_propagation(fs, &flags);
+    const jlong propagation = ((flags & MS_SHARED) != 0 ? 1 : 2) | ((flags & MS_SLAVE) != 0 ? 4 : 0) |
+                              ((flags & MS_UNBINDABLE) != 0 ? 8 : 0);
+    out.numbers.insert(out.numbers.end(),
+                       {mnt_fs_get_id(fs), mnt_fs_get_parent_id(fs), major(device), minor(device), propagation});
+    for (const char *text : {mnt_fs_get_source(fs), mnt_fs_get_root(fs), mnt_fs_get_target(fs), mnt_fs_get_fstype(fs),
+                             mnt_fs_get_options(fs), mnt_fs_get_vfs_options(fs), mnt_fs_get_fs_options(fs)}) {
+        if (text != nullptr) out.addText(text, std::strlen(text));
+        out.numbers.push_back(out.textEnd());
     }
+}
 
-    // The numbers as a long[], the texts into texts[0]; null when the JVM
-    // cannot make them (its error is pending then).
-    jlongArray toJava(JNIEnv *env, jobjectArray texts) const {
-        jstring all = env->NewString(units.data(), static_cast<jsize>(units.size()));
-        if (all == nullptr) return nullptr;
-        env->SetObjectArrayElement(texts, 0, all);
-        env->DeleteLocalRef(all);
-        jlongArray array = env->NewLongArray(static_cast<jsize>(numbers.size()));
-        if (array != nullptr) env->SetLongArrayRegion(array, 0, static_cast<jsize>(numbers.size()), numbers.data());
-        return array;
-    }
-};
+constexpr char kNoMemory[] = "Not enough memory for the mount table.";
 
 bool readTable(Call &call, nf::MountTable &table) {
     errno = table.read();
@@ -146,15 +129,17 @@ libmnt_fs *mountByPrefix(const nf::MountTable &table, const nf::Examined &file, 
 NATIVE(jlongArray, list0, jobjectArray texts) {
     Call call(env, __func__);
     nf::MountTable table;
-    if (!readTable(call, table)) return nullptr;
-    Packed packed;
-    if (!table.forEach([&](libmnt_fs *fs) { return packed.add(fs), true; })) {
+    if (!call.nullTest({texts}, "texts passed in was NULL.") || !readTable(call, table)) return nullptr;
+    NativeFile_log("Processing [%d] mounts for return to Java.\n", table.size());
+    return call.allocating(kNoMemory, [&]() -> jlongArray {
+        nf::Packed packed;
+        // Some 12 numbers and 150 units a mount.
+        packed.reserve(12 * static_cast<std::size_t>(table.size()), 160 * static_cast<std::size_t>(table.size()));
+        if (table.forEach([&](libmnt_fs *fs) { return add(packed, fs), true; })) return packed.toJava(env, texts);
         errno = ENOMEM;
         call.check(-1, kTableRows);
         return nullptr;
-    }
-    NativeFile_log("Processing [%d] mounts for return to Java.\n", table.size());
-    return packed.toJava(env, texts);
+    });
 }
 
 NATIVE(jlongArray, mountOf0, jstring path, jobjectArray texts) {
@@ -162,7 +147,8 @@ NATIVE(jlongArray, mountOf0, jstring path, jobjectArray texts) {
     nf::NativePath native;
     nf::Examined file;
     nf::MountTable table;
-    if (!call.examine(path, native, file) || !readTable(call, table)) return nullptr;
+    if (!call.nullTest({path, texts}, nf::kNullPath) || !call.examine(path, native, file) || !readTable(call, table))
+        return nullptr;
     const long long id = mountIdOf(file);
     libmnt_fs *found = nullptr;
     if (id >= 0) {
@@ -175,9 +161,11 @@ NATIVE(jlongArray, mountOf0, jstring path, jobjectArray texts) {
         call.fail(NF_FILE_NOT_FOUND, "The mount that holds the file is not in the mount table.", ENOENT);
         return nullptr;
     }
-    Packed packed;
-    packed.add(found);
-    return packed.toJava(env, texts);
+    return call.allocating(kNoMemory, [&]() -> jlongArray {
+        nf::Packed packed;
+        add(packed, found);
+        return packed.toJava(env, texts);
+    });
 }
 
 NATIVE(jobjectArray, space0, jstring mountPoint) {
