@@ -177,7 +177,10 @@ bool parse(Call &call, const char *text, Acl &out) {
 bool parse(Call &call, jstring text, Acl &out) {
     if (!call.nullTest({text}, kNullArgument)) return false;
     std::vector<char> native;
-    if (const int err = nf::javaToNativeText(call.env(), text, native)) {
+    int err = 0;
+    if (!call.allocating("No memory for the ACL text.", [&] { return err = nf::javaToNativeText(call.env(), text, native), true; }))
+        return false;
+    if (err != 0) {
         call.fail(NF_IO_ERROR, "The ACL text holds a character that no text can: U+0000 or a lone surrogate.", err);
         return false;
     }
