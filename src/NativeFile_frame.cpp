@@ -128,6 +128,30 @@ jobjectArray Call::javaStrings(const char *const *texts, std::size_t count) {
     return array;
 }
 
+void Packed::addText(const char *text, std::size_t length) {
+    if (length == 0) return;
+    if (!passThrough_) return appendUnits(text, length, units_);
+    // The common case decoded in place, without asking the locale again.
+    const std::size_t at = units_.size();
+    units_.resize(at + length);
+    units_.resize(at + decodeUTF8(text, length, units_.data() + at));
+}
+
+void Packed::reserve(std::size_t numberCount, std::size_t unitCount) {
+    numbers.reserve(numberCount);
+    units_.reserve(unitCount);
+}
+
+jlongArray Packed::toJava(JNIEnv *env, jobjectArray texts) const {
+    jstring all = env->NewString(units_.data(), static_cast<jsize>(units_.size()));
+    if (all == nullptr) return nullptr;
+    env->SetObjectArrayElement(texts, 0, all);
+    env->DeleteLocalRef(all);
+    jlongArray array = env->NewLongArray(static_cast<jsize>(numbers.size()));
+    if (array != nullptr) env->SetLongArrayRegion(array, 0, static_cast<jsize>(numbers.size()), numbers.data());
+    return array;
+}
+
 bool Call::changeMode(const Examined &file, const NativePath &native, mode_t mode) {
     if (isLink(file.record_.st_mode)) return true;
     mode &= ALL_CHMOD_MASK;

@@ -9,13 +9,16 @@
 
 #include "NativeFile.h"
 #include "NativeFile_helper.h"
+#include "UnixNativeFile_strutil.h"
 
 #include <array>
 #include <cerrno>
 #include <initializer_list>
+#include <new>
 #include <span>
 #include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 // Declares the native method `method` of class com.zel.io.file.`cls`, with
 // env and the parameters after the class.
@@ -162,7 +165,20 @@ public:
     bool changeMode(const Examined &file, const NativePath &native, mode_t mode);
     bool changeOwner(const Examined &file, uid_t owner, gid_t group);
 
-    jstring javaString(const char *text) { return nativeToJava(env_, text, NF_PATH_LEN); }
+    jstring javaString(const char *text) { return nativeToJava(env_, text); }
+
+    // Runs a step that allocates: running out of memory raises
+    // OutOfMemoryError with the detail instead of ending the JVM, and gives
+    // an empty result.
+    template <class Step>
+    auto allocating(const char *detail, Step step) -> decltype(step()) {
+        try {
+            return step();
+        } catch (const std::bad_alloc &) {
+            fail(NF_OUT_OF_MEMORY, detail, ENOMEM);
+            return {};
+        }
+    }
 
     // A String[] of native texts. Each element's local reference is dropped
     // once stored, so that thousands of texts cannot exhaust the JVM's local
@@ -172,6 +188,30 @@ public:
 private:
     JNIEnv *env_;
     const char *name_;
+};
+
+// What a call that lists many things hands back in two Java objects, not
+// one String each: numbers as a long[], and every text, whole, in one run
+// of UTF-16 units that becomes one String, where the numbers say each text
+// ends. Appending may throw std::bad_alloc (run it in Call::allocating).
+class Packed {
+public:
+    std::vector<jlong> numbers;
+
+    // Appends a native text of length bytes, followed by its NUL, by
+    // nativeToJava's rules.
+    void addText(const char *text, std::size_t length);
+    // Where the texts appended so far end.
+    jlong textEnd() const { return static_cast<jlong>(units_.size()); }
+    void reserve(std::size_t numbers, std::size_t units);
+
+    // The numbers as a long[], the texts into texts[0]; null when the JVM
+    // cannot make them (its error is pending then).
+    jlongArray toJava(JNIEnv *env, jobjectArray texts) const;
+
+private:
+    bool passThrough_ = isPassThrough(localeCodePage());
+    std::vector<jchar> units_;
 };
 
 // The name that the user or group database lists for an id, looked up as

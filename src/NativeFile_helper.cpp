@@ -8,6 +8,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -124,6 +126,19 @@ int convertPath(JNIEnv *env, jstring string, char *dest, std::size_t len) {
     return 0;
 }
 
+// The units of a text of length bytes and its NUL into out (room for
+// 4 * length units), through scratch (room for 4 * length + 1 bytes) when
+// the locale's code page is not taken as it stands. A text the code page
+// cannot convert is decoded as it stands, so that no byte is lost.
+std::size_t decode(const char *text, std::size_t length, bool passThrough, jchar *out, char *scratch) {
+    if (!passThrough &&
+        nf::convertCodePage(scratch, 4 * length + 1, text, nf::localeCodePage(), "UTF-8") == 0) {
+        text = scratch;
+        length = std::strlen(scratch);
+    }
+    return nf::decodeUTF8(text, length, out);
+}
+
 }  // namespace
 
 namespace nf {
@@ -136,26 +151,46 @@ int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len) {
     return err;
 }
 
-std::size_t nativeToUnits(const char *text, std::size_t len, jchar *units) {
+int javaToNativeText(JNIEnv *env, jstring string, std::vector<char> &out) {
+    const auto count = static_cast<std::size_t>(env->GetStringLength(string));
+    std::vector<jchar> units(count);
+    env->GetStringRegion(string, 0, static_cast<jsize>(count), units.data());
+    std::vector<char> utf8(3 * count + 1);
+    if (const int err = encodeUTF8(units.data(), count, utf8.data(), utf8.size())) return err;
     const char *codePage = localeCodePage();
-    std::array<char, 4 * NF_PATH_LEN> converted;
-    std::size_t length = strnlen(text, len - 1);
-    if (!isPassThrough(codePage)) {
-        // A copy bounded like the text itself, since the converter wants a
-        // terminated source.
-        std::array<char, NF_PATH_LEN> bounded;
-        copyText(bounded.data(), text, std::min(len, bounded.size()));
-        if (convertCodePage(converted.data(), converted.size(), bounded.data(), codePage, "UTF-8") == 0) {
-            text = converted.data();
-            length = std::strlen(text);
-        }
-    }
-    return decodeUTF8(text, length, units);
+    out.resize(4 * count + 1);
+    // A character the code page lacks goes as its UTF-8 bytes, as in paths.
+    if (isPassThrough(codePage) || convertCodePage(out.data(), out.size(), utf8.data(), "UTF-8", codePage) != 0)
+        out = std::move(utf8);
+    return 0;
 }
 
-jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len) {
-    std::array<jchar, kUnitsLen> units;
-    const std::size_t count = nativeToUnits(text, len, units.data());
+void appendUnits(const char *text, std::size_t length, std::vector<jchar> &units) {
+    const std::size_t at = units.size();
+    const bool passThrough = isPassThrough(localeCodePage());
+    // Converted, a byte takes at most 4 bytes of UTF-8, each at most one unit.
+    std::array<char, 4 * NF_PATH_LEN + 1> scratch;
+    std::vector<char> longScratch(!passThrough && length >= NF_PATH_LEN ? 4 * length + 1 : 0);
+    units.resize(at + (passThrough ? length : 4 * length));
+    units.resize(at + decode(text, length, passThrough, units.data() + at,
+                             longScratch.empty() ? scratch.data() : longScratch.data()));
+}
+
+jstring nativeToJava(JNIEnv *env, const char *text) {
+    const std::size_t length = std::strlen(text);
+    if (length >= NF_PATH_LEN) {
+        std::vector<jchar> units;
+        try {
+            appendUnits(text, length, units);
+        } catch (const std::bad_alloc &) {
+            NativeFile_ThrowException(env, NF_OUT_OF_MEMORY, "No memory for the text.", ENOMEM);
+            return nullptr;
+        }
+        return env->NewString(units.data(), static_cast<jsize>(units.size()));
+    }
+    std::array<jchar, 4 * NF_PATH_LEN> units;
+    std::array<char, 4 * NF_PATH_LEN + 1> scratch;
+    const std::size_t count = decode(text, length, isPassThrough(localeCodePage()), units.data(), scratch.data());
     return env->NewString(units.data(), static_cast<jsize>(count));
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 namespace nf {
 
@@ -45,19 +46,22 @@ bool everyUnit(JNIEnv *env, jstring string, Visit visit) {
 // needs more than len - 1 bytes. dest then holds the empty text.
 int javaToNativePath(JNIEnv *env, jstring string, char *dest, std::size_t len);
 
-// The one way native texts (at most len - 1 bytes are read) become Java
-// strings: from the locale's code page to UTF-16, bytes that are no valid
-// UTF-8 kept as U+DC80..U+DCFF. Null with the JVM's error pending when it
-// cannot make the string.
-jstring nativeToJava(JNIEnv *env, const char *text, std::size_t len);
+// A Java string as native bytes by javaToNativePath's rules, for texts that
+// name no file and may be of any length (an ACL's text): 0, or EINVAL for a
+// string that no text can hold (U+0000, another lone surrogate).
+int javaToNativeText(JNIEnv *env, jstring string, std::vector<char> &out);
 
-// Room for the UTF-16 units of any native text of NF_PATH_LEN bytes, once
-// converted from the locale's code page.
-inline constexpr std::size_t kUnitsLen = 4 * NF_PATH_LEN;
+// The one way native texts become UTF-16, at any length: from the locale's
+// code page, bytes that are no valid UTF-8 kept as U+DC80..U+DCFF. Appends
+// the units of a text of length bytes, followed by its NUL, to units. May
+// throw std::bad_alloc.
+void appendUnits(const char *text, std::size_t length, std::vector<jchar> &units);
 
-// nativeToJava's decoding alone, into units (kUnitsLen of room), for texts
-// gathered into one string: returns the count of units.
-std::size_t nativeToUnits(const char *text, std::size_t len, jchar *units);
+// A Java string of a native text of any length, by appendUnits's rules;
+// texts up to a path's length take no allocation. Null with the JVM's error
+// pending when it cannot make the string (OutOfMemoryError when no memory
+// holds a long text's units).
+jstring nativeToJava(JNIEnv *env, const char *text);
 
 }  // namespace nf
 

@@ -65,43 +65,14 @@ Numbers numbersOf(const struct stat &record, jlong nameEnd, jlong linkEnd) {
 
 // What a call hands back: kFields numbers per entry, and every name and
 // link text as one run of UTF-16 units, decoded once.
-struct Gathered {
-    std::vector<jlong> numbers;
-    std::vector<jchar> units;
-    bool passThrough = nf::isPassThrough(nf::localeCodePage());
-
-    void addText(const char *text, std::size_t length) {
-        const std::size_t at = units.size();
-        if (length == 0) return;
-        if (passThrough) {
-            units.resize(at + length);
-            units.resize(at + nf::decodeUTF8(text, length, units.data() + at));
-            return;
-        }
-        std::array<jchar, nf::kUnitsLen> converted;
-        const std::size_t count = nf::nativeToUnits(text, NF_PATH_LEN, converted.data());
-        units.insert(units.end(), converted.begin(), converted.begin() + static_cast<std::ptrdiff_t>(count));
-    }
-
+struct Gathered : nf::Packed {
     void add(const struct stat &record, const char *name, std::size_t nameLength, const char *link,
              std::size_t linkLength) {
         addText(name, nameLength);
-        const auto nameEnd = static_cast<jlong>(units.size());
+        const jlong nameEnd = textEnd();
         addText(link, linkLength);
-        const Numbers entry = numbersOf(record, nameEnd, static_cast<jlong>(units.size()));
+        const Numbers entry = numbersOf(record, nameEnd, textEnd());
         numbers.insert(numbers.end(), entry.begin(), entry.end());
-    }
-
-    // The numbers as a long[], the texts into texts[0]; null when the JVM
-    // cannot make them (its error is pending then).
-    jlongArray toJava(JNIEnv *env, jobjectArray texts) const {
-        jstring all = env->NewString(units.data(), static_cast<jsize>(units.size()));
-        if (all == nullptr) return nullptr;
-        env->SetObjectArrayElement(texts, 0, all);
-        env->DeleteLocalRef(all);
-        jlongArray array = env->NewLongArray(static_cast<jsize>(numbers.size()));
-        if (array != nullptr) env->SetLongArrayRegion(array, 0, static_cast<jsize>(numbers.size()), numbers.data());
-        return array;
     }
 };
 
@@ -144,18 +115,6 @@ bool readDirectory(Gathered &out, int fd) {
     }
 }
 
-// Runs a step that allocates; running out of memory raises OutOfMemoryError
-// instead of ending the JVM.
-template <class Step>
-jlongArray guarded(Call &call, Step step) {
-    try {
-        return step();
-    } catch (const std::bad_alloc &) {
-        call.fail(NF_OUT_OF_MEMORY, "No memory for the entries of the directory.", ENOMEM);
-        return nullptr;
-    }
-}
-
 }  // namespace
 
 NATIVE(jint, open0, jint dirfd, jstring name, jlong device, jlong inode) {
@@ -187,10 +146,9 @@ NATIVE(jint, open0, jint dirfd, jstring name, jlong device, jlong inode) {
 NATIVE(jlongArray, scan0, jint fd, jobjectArray texts) {
     Call call(env, __func__);
     if (!call.nullTest({texts}, "texts passed in was NULL.")) return nullptr;
-    return guarded(call, [&]() -> jlongArray {
+    return call.allocating("No memory for the entries of the directory.", [&]() -> jlongArray {
         Gathered out;
-        out.numbers.reserve(kFields * 64);
-        out.units.reserve(64 * 16);
+        out.reserve(kFields * 64, 64 * 16);
         if (!call.check(readDirectory(out, fd) ? 0 : -1, kDirectoryRows)) return nullptr;
         return out.toJava(env, texts);
     });

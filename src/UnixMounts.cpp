@@ -1,7 +1,9 @@
 // The native methods of com.zel.io.file.Mounts: the mount table in full, the
 // mount that holds a file, and a mount's space, in the frame of
-// NativeFile_frame.h. Texts go to Java as String[]: each mount's fields in
-// a fixed order, numbers in decimal, read by Mounts.java.
+// NativeFile_frame.h. A table goes to Java as one long[] and one String: per
+// mount its numbers and where each of its texts ends in the String, read by
+// Mounts.java. Two Java objects per call, not a dozen per mount: making a
+// String through JNI costs more than libmount's parse of its text.
 #include "UnixMounts.h"
 
 #include "NativeFile_frame.h"
@@ -9,12 +11,12 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
-#include <vector>
 
 #define NATIVE(...) NF_NATIVE(Mounts, __VA_ARGS__)
 
@@ -42,28 +44,25 @@ constexpr ErrorRow kTableRows[] = {
     {{}, NF_IO_ERROR, "Could not read the mount table."},
 };
 
-// A mount's fields, as Mounts.java reads them.
-void addFields(std::vector<std::string> &fields, libmnt_fs *fs) {
-    const auto text = [](const char *t) { return std::string(t == nullptr ? "" : t); };
+// Appends a mount's numbers and texts, in the order Mounts.java reads
+// them: id, parent id, major, minor, propagation (bits in the order of
+// MountEntry.Propagation), then where each text ends.
+void add(nf::Packed &out, libmnt_fs *fs) {
     const dev_t device = mnt_fs_get_devno(fs);
     unsigned long flags = 0;
     mnt_fs_get_propagation(fs, &flags);
-    std::string propagation = (flags & MS_SHARED) != 0 ? "shared" : "private";
-    if ((flags & MS_SLAVE) != 0) propagation += ",slave";
-    if ((flags & MS_UNBINDABLE) != 0) propagation += ",unbindable";
-    fields.insert(fields.end(), {std::to_string(mnt_fs_get_id(fs)), std::to_string(mnt_fs_get_parent_id(fs)),
-                                 std::to_string(major(device)), std::to_string(minor(device)),
-                                 text(mnt_fs_get_source(fs)), text(mnt_fs_get_root(fs)), text(mnt_fs_get_target(fs)),
-                                 text(mnt_fs_get_fstype(fs)), text(mnt_fs_get_options(fs)),
-                                 text(mnt_fs_get_vfs_options(fs)), text(mnt_fs_get_fs_options(fs)), propagation});
+    const jlong propagation = ((flags & MS_SHARED) != 0 ? 1 : 2) | ((flags & MS_SLAVE) != 0 ? 4 : 0) |
+                              ((flags & MS_UNBINDABLE) != 0 ? 8 : 0);
+    out.numbers.insert(out.numbers.end(),
+                       {mnt_fs_get_id(fs), mnt_fs_get_parent_id(fs), major(device), minor(device), propagation});
+    for (const char *text : {mnt_fs_get_source(fs), mnt_fs_get_root(fs), mnt_fs_get_target(fs), mnt_fs_get_fstype(fs),
+                             mnt_fs_get_options(fs), mnt_fs_get_vfs_options(fs), mnt_fs_get_fs_options(fs)}) {
+        if (text != nullptr) out.addText(text, std::strlen(text));
+        out.numbers.push_back(out.textEnd());
+    }
 }
 
-jobjectArray javaFields(Call &call, const std::vector<std::string> &fields) {
-    std::vector<const char *> texts;
-    texts.reserve(fields.size());
-    for (const std::string &field : fields) texts.push_back(field.c_str());
-    return call.javaStrings(texts.data(), texts.size());
-}
+constexpr char kNoMemory[] = "Not enough memory for the mount table.";
 
 bool readTable(Call &call, nf::MountTable &table) {
     errno = table.read();
@@ -127,26 +126,29 @@ libmnt_fs *mountByPrefix(const nf::MountTable &table, const nf::Examined &file, 
 
 }  // namespace
 
-NATIVE(jobjectArray, list0) {
+NATIVE(jlongArray, list0, jobjectArray texts) {
     Call call(env, __func__);
     nf::MountTable table;
-    if (!readTable(call, table)) return nullptr;
-    std::vector<std::string> fields;
-    if (!table.forEach([&](libmnt_fs *fs) { return addFields(fields, fs), true; })) {
+    if (!call.nullTest({texts}, "texts passed in was NULL.") || !readTable(call, table)) return nullptr;
+    NativeFile_log("Processing [%d] mounts for return to Java.\n", table.size());
+    return call.allocating(kNoMemory, [&]() -> jlongArray {
+        nf::Packed packed;
+        // Some 12 numbers and 150 units a mount.
+        packed.reserve(12 * static_cast<std::size_t>(table.size()), 160 * static_cast<std::size_t>(table.size()));
+        if (table.forEach([&](libmnt_fs *fs) { return add(packed, fs), true; })) return packed.toJava(env, texts);
         errno = ENOMEM;
         call.check(-1, kTableRows);
         return nullptr;
-    }
-    NativeFile_log("Processing [%d] mounts for return to Java.\n", table.size());
-    return javaFields(call, fields);
+    });
 }
 
-NATIVE(jobjectArray, mountOf0, jstring path) {
+NATIVE(jlongArray, mountOf0, jstring path, jobjectArray texts) {
     Call call(env, __func__);
     nf::NativePath native;
     nf::Examined file;
     nf::MountTable table;
-    if (!call.examine(path, native, file) || !readTable(call, table)) return nullptr;
+    if (!call.nullTest({path, texts}, nf::kNullPath) || !call.examine(path, native, file) || !readTable(call, table))
+        return nullptr;
     const long long id = mountIdOf(file);
     libmnt_fs *found = nullptr;
     if (id >= 0) {
@@ -159,9 +161,11 @@ NATIVE(jobjectArray, mountOf0, jstring path) {
         call.fail(NF_FILE_NOT_FOUND, "The mount that holds the file is not in the mount table.", ENOENT);
         return nullptr;
     }
-    std::vector<std::string> fields;
-    addFields(fields, found);
-    return javaFields(call, fields);
+    return call.allocating(kNoMemory, [&]() -> jlongArray {
+        nf::Packed packed;
+        add(packed, found);
+        return packed.toJava(env, texts);
+    });
 }
 
 NATIVE(jobjectArray, space0, jstring mountPoint) {

@@ -2,7 +2,6 @@
 // directory's default ACL, read and changed with libacl, whose text parser,
 // printer and checks are the ones getfacl and setfacl use.
 #include "NativeFile_frame.h"
-#include "UnixNativeFile_strutil.h"
 #include "com_zel_io_file_PosixAcls.h"
 
 #include <acl/libacl.h>
@@ -199,41 +198,13 @@ bool parse(Call &call, const char *text, Acl &out) {
     return false;
 }
 
-// An ACL text between Java and native bytes by the frame's text rules
-// (standard UTF-8, lossless bytes, the locale's code page), at any length:
-// an ACL of hundreds of entries is longer than a path, and is never cut.
-int nativeText(JNIEnv *env, jstring string, std::vector<char> &out) {
-    const auto count = static_cast<std::size_t>(env->GetStringLength(string));
-    std::vector<jchar> units(count);
-    env->GetStringRegion(string, 0, static_cast<jsize>(count), units.data());
-    std::vector<char> utf8(3 * count + 1);
-    if (const int err = nf::encodeUTF8(units.data(), count, utf8.data(), utf8.size())) return err;
-    const char *codePage = nf::localeCodePage();
-    out.resize(4 * count + 1);
-    // A character the code page lacks goes as its UTF-8 bytes, as in paths.
-    if (nf::isPassThrough(codePage) || nf::convertCodePage(out.data(), out.size(), utf8.data(), "UTF-8", codePage) != 0)
-        out = std::move(utf8);
-    return 0;
-}
-
-jstring javaText(JNIEnv *env, const char *text) {
-    std::size_t length = std::strlen(text);
-    std::vector<char> utf8;
-    const char *codePage = nf::localeCodePage();
-    if (!nf::isPassThrough(codePage)) {
-        utf8.resize(4 * length + 1);
-        if (nf::convertCodePage(utf8.data(), utf8.size(), text, codePage, "UTF-8") == 0)
-            text = utf8.data(), length = std::strlen(text);
-    }
-    std::vector<jchar> units(length + 1);
-    const std::size_t count = nf::decodeUTF8(text, length, units.data());
-    return env->NewString(units.data(), static_cast<jsize>(count));
-}
-
 bool parse(Call &call, jstring text, Acl &out) {
     if (!call.nullTest({text}, kNullArgument)) return false;
     std::vector<char> native;
-    if (const int err = nativeText(call.env(), text, native)) {
+    int err = 0;
+    if (!call.allocating("No memory for the ACL text.", [&] { return err = nf::javaToNativeText(call.env(), text, native), true; }))
+        return false;
+    if (err != 0) {
         call.fail(NF_IO_ERROR, "The ACL text holds a character that no text can: U+0000 or a lone surrogate.", err);
         return false;
     }
@@ -338,7 +309,7 @@ NATIVE(jstring, text0, jstring text, jstring prefix, jint separator, jint option
     const std::lock_guard lock(textLock);
     char *printed = acl_to_any_text(acl.get(), nativePrefix.data(), static_cast<char>(separator), options);
     if (!call.check(printed == nullptr ? -1 : 0, kAclRows)) return nullptr;
-    jstring result = javaText(env, printed);
+    jstring result = call.javaString(printed);
     acl_free(printed);
     return result;
 }

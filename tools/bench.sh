@@ -8,6 +8,9 @@
 #   tools/bench.sh --forks 5 --rounds 40
 #   tools/bench.sh --smoke         a few seconds, only to see that it all runs
 #                                  (results in build/bench/smoke)
+#   tools/bench.sh --threads [--rounds N] [--round-ms N] [--forks N]
+#                                  the mount table on 1 and 2 threads alone, each round
+#                                  beside libmount's own read in C (threads.md)
 #   tools/bench.sh --trees [--rounds N] [--smoke]
 #                                  whole trees instead (TreeBench): scan, walk, Java's
 #                                  walk, find, ls -lR and the C floor, per entry, on a

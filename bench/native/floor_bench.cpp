@@ -67,6 +67,8 @@ JNIEnv *benchEnv() {
         t.FindClass = [](JNIEnv *, const char *) { return static_cast<jclass>(&made); };
         t.NewObjectArray = [](JNIEnv *, jsize, jclass, jobject) { return static_cast<jobjectArray>(&made); };
         t.SetObjectArrayElement = [](JNIEnv *, jobjectArray, jsize, jobject) {};
+        t.NewLongArray = [](JNIEnv *, jsize) { return static_cast<jlongArray>(&made); };
+        t.SetLongArrayRegion = [](JNIEnv *, jlongArray, jsize, jsize, const jlong *) {};
         t.DeleteLocalRef = [](JNIEnv *, jobject) {};
         // A case that fails measures the wrong thing: stop at once.
         t.ThrowNew = [](JNIEnv *, jclass, const char *message) -> jint {
@@ -230,6 +232,7 @@ std::vector<Case> nativeCases(const Files &f) {
                   changed = javaString(f.changed), owned = javaString(f.owned),
                   newLink = javaString(f.newLink), target = javaString("regular.txt"),
                   user = javaString(f.user), group = javaString(f.group);
+    const jobjectArray texts = env->NewObjectArray(1, nullptr, nullptr);
 #define NF_CALL(method, ...) Java_com_zel_io_file_UnixNativeFile_##method(env, nullptr, __VA_ARGS__)
 #define NF_CASE(method, ...) {"native/" #method, [=] { benchmark::DoNotOptimize(NF_CALL(method, __VA_ARGS__)); }}
 #define NF_VOID_CASE(method, ...) {"native/" #method, [=] { NF_CALL(method, __VA_ARGS__); }}
@@ -265,9 +268,9 @@ std::vector<Case> nativeCases(const Files &f) {
          }},
         {"native/getMountedFileSystems",
          [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_UnixNativeFile_getMountedFileSystems(env, nullptr)); }},
-        {"native/Mounts.list", [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_Mounts_list0(env, nullptr)); }},
+        {"native/Mounts.list", [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_Mounts_list0(env, nullptr, texts)); }},
         {"native/Mounts.mountOf",
-         [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_Mounts_mountOf0(env, nullptr, regular)); }},
+         [=] { benchmark::DoNotOptimize(Java_com_zel_io_file_Mounts_mountOf0(env, nullptr, regular, texts)); }},
     };
 #undef NF_VOID_CASE
 #undef NF_CASE

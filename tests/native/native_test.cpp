@@ -322,7 +322,8 @@ void exercise(const Method &m, const Scenario &scenario) {
         }
     }
     // A JVM call that fails ends the method; the class of an exception missing, another is raised.
-    for (const std::string function : {"FindClass", "NewString", "NewStringUTF", "NewObjectArray", "NewByteArray", "NewIntArray"})
+    for (const std::string function : {"FindClass", "NewString", "NewStringUTF", "NewObjectArray", "NewByteArray", "NewIntArray",
+                                       "NewLongArray"})
         for (int failures : {1, 1 << 30}) {
             if (!isPlain || !base.calls.count(function)) continue;
             const Result r = run(m, [&] { arm(), jni->failing = function, jni->failures = failures; });

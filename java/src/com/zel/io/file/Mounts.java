@@ -3,11 +3,9 @@ package com.zel.io.file;
 import com.zel.io.file.exception.ExtendedIOException;
 import com.zel.io.file.exception.FileNotFoundException;
 import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.EnumSet;
 import java.util.List;
-import java.util.Locale;
 import java.util.Set;
 
 /**
@@ -26,8 +24,12 @@ public final class Mounts {
         NativeLibrary.load();
     }
 
-    // The fields of a mount in the native methods' arrays.
-    private static final int FIELDS = 12;
+    // A mount's numbers in the native methods' long[]: id, parent id, major,
+    // minor, propagation bits, then where each of its TEXTS texts ends in the
+    // one String of all texts.
+    private static final int TEXTS = 7;
+    private static final int NUMBERS = 5 + TEXTS;
+    private static final MountEntry.Propagation[] PROPAGATIONS = MountEntry.Propagation.values();
 
     private Mounts() {}
 
@@ -39,12 +41,13 @@ public final class Mounts {
      * @throws ExtendedIOException if the table cannot be read
      */
     public static List<MountEntry> list() throws ExtendedIOException {
-        String[] fields = list0();
-        List<MountEntry> entries = new ArrayList<>(fields.length / FIELDS);
-        for (int at = 0; at < fields.length; at += FIELDS) {
-            entries.add(entry(fields, at));
+        String[] texts = new String[1];
+        long[] numbers = list0(texts);
+        MountEntry[] entries = new MountEntry[numbers.length / NUMBERS];
+        for (int i = 0; i < entries.length; i++) {
+            entries[i] = entry(numbers, i * NUMBERS, texts[0]);
         }
-        return List.copyOf(entries);
+        return List.of(entries);
     }
 
     /**
@@ -60,7 +63,8 @@ public final class Mounts {
      * @throws ExtendedIOException if the path does not lead to a file, or the table cannot be read
      */
     public static MountEntry mountOf(Path path) throws ExtendedIOException {
-        return entry(mountOf0(NativeFiles.text(path)), 0);
+        String[] texts = new String[1];
+        return entry(mountOf0(NativeFiles.text(path), texts), 0, texts[0]);
     }
 
     /**
@@ -101,25 +105,36 @@ public final class Mounts {
         return new MountSpace(n[0], n[1], n[2], n[3], n[4]);
     }
 
-    private static MountEntry entry(String[] f, int at) {
-        Set<MountEntry.Propagation> propagation = EnumSet.noneOf(MountEntry.Propagation.class);
-        for (String word : f[at + 11].split(",")) {
-            propagation.add(MountEntry.Propagation.valueOf(word.toUpperCase(Locale.ROOT)));
+    private static MountEntry entry(long[] n, int at, String all) {
+        int start = at == 0 ? 0 : (int) n[at - 1];
+        String[] t = new String[TEXTS];
+        for (int i = 0; i < TEXTS; i++) {
+            int end = (int) n[at + 5 + i];
+            t[i] = all.substring(start, end);
+            start = end;
         }
-        boolean readOnly = hasOption(f[at + 9], "ro") || hasOption(f[at + 10], "ro");
-        return new MountEntry(
-                Integer.parseInt(f[at]), Integer.parseInt(f[at + 1]), Integer.parseInt(f[at + 2]),
-                Integer.parseInt(f[at + 3]), f[at + 4], f[at + 5], f[at + 6], f[at + 7], f[at + 8],
-                f[at + 9], f[at + 10], readOnly, propagation);
+        Set<MountEntry.Propagation> propagation = EnumSet.noneOf(MountEntry.Propagation.class);
+        for (MountEntry.Propagation p : PROPAGATIONS) {
+            if ((n[at + 4] & 1L << p.ordinal()) != 0) propagation.add(p);
+        }
+        boolean readOnly = hasOption(t[5], "ro") || hasOption(t[6], "ro");
+        return new MountEntry((int) n[at], (int) n[at + 1], (int) n[at + 2], (int) n[at + 3], t[0], t[1], t[2],
+                t[3], t[4], t[5], t[6], readOnly, propagation);
     }
 
+    // Whether the comma-separated list holds the option, without splitting it.
     private static boolean hasOption(String options, String option) {
-        return Arrays.asList(options.split(",")).contains(option);
+        for (int at = 0; at <= options.length(); ) {
+            int end = options.indexOf(',', at);
+            if (end < 0) end = options.length();
+            if (end - at == option.length() && options.startsWith(option, at)) return true;
+            at = end + 1;
+        }
+        return false;
     }
 
-    private static native String[] list0() throws ExtendedIOException;
+    private static native long[] list0(String[] texts) throws ExtendedIOException;
 
-    private static native String[] mountOf0(String path) throws ExtendedIOException;
-
+    private static native long[] mountOf0(String path, String[] texts) throws ExtendedIOException;
     private static native String[] space0(String path) throws ExtendedIOException;
 }

@@ -195,6 +195,7 @@ class ApiTest {
                 | mkfifo p | PosixAcls.get @p ACCESS | NotSupportedException 95 The file system keeps no such ACL for this file. |
                 | touch f | PosixAcls.modify @f DEFAULT u:nobody:r | NotSupportedException 95 The file system keeps no such ACL for this file. |
                 |  | PosixAcls.toText 'user::rw,u:nobody:r,g::r,mask::r,o::-' | u::rw-,u:nobody:r--,g::r--,m::r--,o::--- |
+                |  | PosixAcls.toText $LONG | $LONG |
                 |  | PosixAcls.parse 'u:nobody:r,u:nosuch:r' | ExtendedIOException 22 The ACL text does not parse, or names an unknown user or group: 'u:nosuch:r'. |
                 nobody | touch f | PosixAcls.modify @f ACCESS u:nobody:r | AccessDeniedException 1 Could not access the ACL of the file.  Permission denied. | getfacl -c f => user::rw- group::r-- other::r--
                 nobody | touch f; chown 65534 f | PosixAcls.modify @f ACCESS g:adm:r | ok | getfacl -c f => user::rw- group::r-- group:adm:r-- mask::r-- other::r--
@@ -212,7 +213,8 @@ class ApiTest {
                 ns ext4 | eval "$EXT4"; touch m/f | PosixAcls.modify @m/f ACCESS $MANY | ExtendedIOException 28 The ACL is over the system's limit. | eval "$AGAIN" getfacl -c m/f => user::rw- group::r-- other::r--
                 ns ramfs | mkdir m; mount -t ramfs x m; touch m/f | PosixAcls.modify @m/f ACCESS u:nobody:r | NotSupportedException 95 The file system keeps no such ACL for this file. |
                 """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh",
-                "MANY=" + IntStream.rangeClosed(1, 3000).mapToObj(g -> "g:" + g + ":r").collect(Collectors.joining(",")));
+                "MANY=" + IntStream.rangeClosed(1, 3000).mapToObj(g -> "g:" + g + ":r").collect(Collectors.joining(",")),
+                "LONG=" + IntStream.rangeClosed(60001, 61000).mapToObj(g -> "g:" + g + ":r--").collect(Collectors.joining(",", "u::rw-,g::r--,", ",m::r--,o::---")));
     }
 
     @Test

@@ -15,4 +15,7 @@ final class BareJni {
 
     /** Returns a new String of the text the benchmark's link holds, and does nothing else. */
     static native String text(String path);
+
+    /** Reads the mount table through libmount and counts its mount points: the C floor of listing mounts. */
+    static native int mountTable();
 }

@@ -22,7 +22,8 @@ import java.util.stream.Stream;
  * and Java's equivalents (forked JVMs) in three locales, thread scaling in one, and writes
  * results.md and results.json.
  *
- * <p>Usage: {@code Bench [--smoke] [--forks N] [--rounds N] --out DIR}, or {@code Bench --fixture
+ * <p>Usage: {@code Bench [--smoke] [--forks N] [--rounds N] --out DIR}, or {@code Bench --threads
+ * [--round-ms N] [--forks N] [--rounds N] --out DIR} for the mount table on 2 threads alone, or {@code Bench --fixture
  * DIR} to make the files alone. System properties name the pieces: {@code nativefile.bench.floor}
  * (the C++ program), {@code nativefile.bench.barejni} (the bare JNI library) and {@code
  * com.zel.io.file.library} (the library under test).
@@ -75,7 +76,10 @@ public final class Bench {
                 : new Plan(option(arguments, "--forks", 3), option(arguments, "--rounds", 20), 10, 300, 5, 100,
                         4, 0.05);
         int out = arguments.indexOf("--out");
-        if (out < 0) throw new IllegalArgumentException("usage: Bench [--smoke] [--forks N] [--rounds N] --out DIR");
+        if (out < 0) {
+            throw new IllegalArgumentException(
+                    "usage: Bench [--smoke] [--threads [--round-ms N]] [--forks N] [--rounds N] --out DIR");
+        }
         Path results = Path.of(args[out + 1]);
         Files.createDirectories(results);
 
@@ -83,6 +87,11 @@ public final class Bench {
         try {
             Path dir = work.resolve("files");
             Cases.makeFiles(dir);
+            if (arguments.contains("--threads")) {
+                threads(results, dir, option(arguments, "--forks", 1), option(arguments, "--rounds", 30),
+                        smoke ? 5 : option(arguments, "--round-ms", 300));
+                return;
+            }
             String loadBefore = load();
             Map<String, Measured> measured = new LinkedHashMap<>();
             List<Setting> settings = settings(work);
@@ -123,6 +132,52 @@ public final class Bench {
                 paths.sorted(Comparator.reverseOrder()).forEach(p -> p.toFile().delete());
             }
         }
+    }
+
+    // The mount table on 2 threads (tools/bench.sh --threads): each case's
+    // throughput on 2 threads over 1, per round, beside libmount's own read
+    // in C measured in the same rounds, and the quotient of the two per
+    // round: how much of the machine's ceiling the method reaches.
+    private static void threads(Path results, Path dir, int forks, int rounds, int roundMs) throws Exception {
+        String loadBefore = load();
+        Map<String, List<Double>> ratios = new LinkedHashMap<>();
+        for (int fork = 0; fork < forks; fork++) {
+            System.err.println("bench: the mount table on 1 and 2 threads, fork " + (fork + 1) + " of " + forks);
+            merge(ratios, fork("scaling", new Setting(UTF8, Map.of("LC_ALL", UTF8), "UTF-8"), dir, 2000, rounds,
+                    roundMs, String.join(";", Cases.MOUNT_SCALING)));
+        }
+        List<String> methods = Cases.MOUNT_SCALING.subList(2, Cases.MOUNT_SCALING.size());
+        List<Double> floor = ratios.get(Cases.MOUNT_FLOOR);
+        Map<String, List<Double>> columns = new LinkedHashMap<>();
+        Cases.MOUNT_SCALING.forEach(name -> columns.put(name, ratios.get(name)));
+        for (String name : methods) {
+            List<Double> quotients = new ArrayList<>();
+            for (int round = 0; round < floor.size(); round++) quotients.add(ratios.get(name).get(round) / floor.get(round));
+            columns.put(name + " ÷ floor", quotients);
+        }
+        Cases.MOUNT_SCALING.forEach(name -> columns.put(CPU + name, ratios.get(CPU + name)));
+        StringBuilder md = new StringBuilder("# The mount table on 2 threads\n\n");
+        machine(loadBefore, load()).forEach((k, v) -> md.append("- ").append(k).append(": ").append(v).append('\n'));
+        md.append("\nPer round of ").append(roundMs).append(" ms a measurement, each case on 1 thread and on 2 next to "
+                + "each other in one JVM: the throughput of 2 threads over that of 1; each method's figure over the C "
+                + "floor's of the same round; and (cpu:) the calls per second of the threads' own CPU time, 2 threads "
+                + "over 1, which stays near 1 where the calls cost each other nothing while they run at once.\n\n| Round |");
+        columns.keySet().forEach(name -> md.append(' ').append(name).append(" |"));
+        md.append("\n|--:|").append("--:|".repeat(columns.size())).append('\n');
+        for (int round = 0; round < floor.size(); round++) {
+            md.append("| ").append(round + 1).append(" |");
+            for (List<Double> values : columns.values()) md.append(String.format(Locale.ROOT, " %.2f |", values.get(round)));
+            md.append('\n');
+        }
+        md.append("| **median** (quartiles) |");
+        for (List<Double> values : columns.values()) {
+            Stat stat = Stat.of(values);
+            md.append(String.format(Locale.ROOT, " **%.2f** (%.2f–%.2f) |", stat.median(), stat.p25(), stat.p75()));
+        }
+        md.append('\n');
+        Files.writeString(results.resolve("threads.md"), md);
+        System.out.print(md);
+        System.out.println("bench: written to " + results.resolve("threads.md"));
     }
 
     private static int option(List<String> arguments, String name, int fallback) {
@@ -212,21 +267,27 @@ public final class Bench {
         return m.find() ? m.group(1).trim() : "";
     }
 
-    private static List<String> runner(String mode, Path dir, int warmupMs, int rounds, int roundMs) {
-        return List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
+    // The key of a case's calls per CPU second, 2 threads over 1.
+    private static final String CPU = "cpu: ";
+
+    private static List<String> runner(String mode, Path dir, int warmupMs, int rounds, int roundMs,
+                                       String... cases) {
+        List<String> command = new ArrayList<>(List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
                 "-Xms512m", "-Xmx512m",
                 "-cp", System.getProperty("java.class.path"),
                 "-Dnativefile.bench.barejni=" + System.getProperty("nativefile.bench.barejni"),
                 "-Dcom.zel.io.file.library=" + System.getProperty("com.zel.io.file.library"),
                 Runner.class.getName(), mode, dir.toString(),
-                String.valueOf(warmupMs), String.valueOf(rounds), String.valueOf(roundMs));
+                String.valueOf(warmupMs), String.valueOf(rounds), String.valueOf(roundMs)));
+        command.addAll(List.of(cases));
+        return command;
     }
 
     // One forked JVM; each round is one sample.
     private static Map<String, List<Double>> fork(String mode, Setting setting, Path dir, int warmupMs, int rounds,
-                                                  int roundMs) throws Exception {
+                                                  int roundMs, String... cases) throws Exception {
         Map<String, List<Double>> values = new LinkedHashMap<>();
-        List<String> command = runner(mode, dir, warmupMs, rounds, roundMs);
+        List<String> command = runner(mode, dir, warmupMs, rounds, roundMs, cases);
         for (String line : lines(start(command, setting), command)) {
             String[] parts = line.split(" ", 3);
             if (parts[0].equals("encoding") && !parts[1].equals(setting.encoding())) {
@@ -234,6 +295,9 @@ public final class Bench {
             }
             if (parts.length == 3 && (parts[0].equals("ns") || parts[0].equals("scale"))) {
                 values.computeIfAbsent(parts[2], k -> new ArrayList<>()).add(Double.valueOf(parts[1]));
+            }
+            if (parts.length == 3 && parts[0].equals("cpu")) {
+                values.computeIfAbsent(CPU + parts[2], k -> new ArrayList<>()).add(Double.valueOf(parts[1]));
             }
         }
         return values;

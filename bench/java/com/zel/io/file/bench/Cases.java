@@ -60,8 +60,7 @@ final class Cases {
             return switch (method) {
                 case "getFileOwner", "getFileGroup", "getSymLinkValue" -> 1;
                 case "getMountedFileSystems" -> mountPoints;
-                case "Mounts.list" -> mountPoints * 12;
-                case "Mounts.mountOf" -> 12;
+                case "Mounts.list", "Mounts.mountOf" -> 1;
                 default -> 0;
             };
         }
@@ -71,6 +70,11 @@ final class Cases {
     static final String BARE_READ = "bare JNI read(String), its units read";
     static final String BARE_TEXT = "bare JNI text(String), a new String back";
     static final String LINK_PAIR = "createSymLink+symlinkDelete";
+    /** libmount's read of the mount table in C, called from Java: the floor of listing mounts, in the same JVM. */
+    static final String MOUNT_FLOOR = "C floor: libmount mountinfo, through bare JNI";
+    /** The cases of the mount table's thread scaling (tools/bench.sh --threads), the control and the floor first. */
+    static final List<String> MOUNT_SCALING =
+            List.of(BARE, MOUNT_FLOOR, "getMountedFileSystems", "Mounts.list", "Mounts.mountOf");
 
     private static final String PERMISSIONS = "Files.getPosixFilePermissions(NOFOLLOW_LINKS)";
     private static final String ATTRIBUTES = "Files.readAttributes(PosixFileAttributes, NOFOLLOW_LINKS)";
@@ -163,6 +167,7 @@ final class Cases {
         ops.put(BARE, () -> BareJni.nothing(regular));
         ops.put(BARE_READ, () -> BareJni.read(regular));
         ops.put(BARE_TEXT, () -> BareJni.text(regular).length());
+        ops.put(MOUNT_FLOOR, BareJni::mountTable);
         ops.put("getUserPermissions", () -> UnixNativeFile.getUserPermissions(regular));
         ops.put("getGroupPermissions", () -> UnixNativeFile.getGroupPermissions(regular));
         ops.put("getWorldPermissions", () -> UnixNativeFile.getWorldPermissions(regular));

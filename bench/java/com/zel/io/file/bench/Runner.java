@@ -1,5 +1,7 @@
 package com.zel.io.file.bench;
 
+import java.lang.management.ManagementFactory;
+import java.lang.management.ThreadMXBean;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Collections;
@@ -17,9 +19,11 @@ import java.util.concurrent.atomic.AtomicLong;
  *   encoding NAME          the JVM's native encoding, proof of the locale it runs in
  *   ns VALUE CASE          one round's nanoseconds per call
  *   scale VALUE CASE       one round's throughput of 2 threads over that of 1
+ *   cpu VALUE CASE         the same round's calls per CPU second of 2 threads over that of 1
  * </pre>
  *
- * Usage: {@code Runner calls|scaling DIR WARMUP_MS ROUNDS ROUND_MS}
+ * Usage: {@code Runner calls|scaling DIR WARMUP_MS ROUNDS ROUND_MS [CASE;CASE...]}, the cases
+ * for scaling only (by default the control, every query and the mount table's C floor)
  */
 public final class Runner {
     private static long sink;
@@ -37,7 +41,9 @@ public final class Runner {
         if (mode.equals("calls")) {
             calls(ops, warmupNs, rounds, roundNs);
         } else {
-            scaling(ops, warmupNs, rounds, roundNs);
+            List<String> names = new ArrayList<>(List.of(Cases.BARE, Cases.MOUNT_FLOOR));
+            names.addAll(Cases.queries());
+            scaling(ops, args.length > 5 ? List.of(args[5].split(";")) : names, warmupNs, rounds, roundNs);
         }
         System.out.println("sink " + (sink + checksum.get()));
     }
@@ -85,31 +91,48 @@ public final class Runner {
         return elapsed;
     }
 
-    private static void scaling(Map<String, Cases.Op> ops, long warmupNs, int rounds, long roundNs)
-            throws Exception {
-        // The bare call first, as a control: it scales unless the machine
-        // has no second core free for this JVM.
-        List<String> names = new ArrayList<>(List.of(Cases.BARE));
-        names.addAll(Cases.queries());
-        for (String name : names) {
-            Cases.Op op = ops.get(name);
-            throughput(op, 2, warmupNs);
-            for (int round = 0; round < rounds; round++) {
-                double one = throughput(op, 1, roundNs);
-                double two = throughput(op, 2, roundNs);
-                System.out.println("scale " + two / one + " " + name);
+    // Each round measures every case on 1 thread and on 2, next to each
+    // other, so that the machine's spells fall alike on the library and on
+    // its floors; the order of 1 and 2 alternates between rounds. The bare
+    // call is the control: it scales unless the machine has no second core
+    // free for this JVM. Beside the throughput, the calls per second of the
+    // threads' own CPU time: on a loaded machine the throughput shows the
+    // cores the machine gave, while this shows what the calls cost each other
+    // (contended memory, spinning) when they do run at once.
+    private static void scaling(Map<String, Cases.Op> ops, List<String> names, long warmupNs, int rounds,
+            long roundNs) throws Exception {
+        for (String name : names) throughput(ops.get(name), 2, warmupNs / names.size());
+        for (int round = 0; round < rounds; round++) {
+            for (String name : names) {
+                Cases.Op op = ops.get(name);
+                double[] one;
+                double[] two;
+                if (round % 2 == 0) {
+                    one = throughput(op, 1, roundNs);
+                    two = throughput(op, 2, roundNs);
+                } else {
+                    two = throughput(op, 2, roundNs);
+                    one = throughput(op, 1, roundNs);
+                }
+                System.out.println("scale " + two[0] / one[0] + " " + name);
+                System.out.println("cpu " + two[1] / one[1] + " " + name);
             }
         }
     }
 
-    /** Calls per second of all threads together, each calling op without pause for about durationNs. */
-    private static double throughput(Cases.Op op, int threads, long durationNs) throws Exception {
+    /**
+     * Calls per second of all threads together, each calling op without pause for about durationNs,
+     * and calls per second of the threads' CPU time.
+     */
+    private static double[] throughput(Cases.Op op, int threads, long durationNs) throws Exception {
         AtomicLong total = new AtomicLong();
+        AtomicLong cpuNs = new AtomicLong();
         AtomicBoolean stop = new AtomicBoolean();
         CountDownLatch ready = new CountDownLatch(threads);
         CountDownLatch go = new CountDownLatch(1);
         List<Thread> workers = new ArrayList<>();
         Exception[] failure = new Exception[1];
+        ThreadMXBean cpu = ManagementFactory.getThreadMXBean();
         for (int t = 0; t < threads; t++) {
             Thread worker = new Thread(() -> {
                 long count = 0;
@@ -117,10 +140,12 @@ public final class Runner {
                 try {
                     ready.countDown();
                     go.await();
+                    long cpuStart = cpu.getCurrentThreadCpuTime();
                     while (!stop.get()) {
                         for (int i = 0; i < 64; i++) s += op.call();
                         count += 64;
                     }
+                    cpuNs.addAndGet(cpu.getCurrentThreadCpuTime() - cpuStart);
                 } catch (Exception e) {
                     failure[0] = e;
                 }
@@ -138,6 +163,6 @@ public final class Runner {
         for (Thread worker : workers) worker.join();
         long elapsed = System.nanoTime() - start;
         if (failure[0] != null) throw failure[0];
-        return total.get() * 1e9 / elapsed;
+        return new double[] {total.get() * 1e9 / elapsed, total.get() * 1e9 / Math.max(cpuNs.get(), 1)};
     }
 }

@@ -148,6 +148,7 @@ class CommandTest {
                 root <> $N df $D/base/l <> df -h $D/base
                 root <> $N df --json $D/bind | sed '1d;$d' | tr -d '",' <> df -B1 --output=size,avail $D/bind | sed 1d | { read s a; echo "{path: $D/bind source: y target: $D/bind size: $s free: $a available: $a usePercent: 0}"; }
                 root <> $K "Mounts.mountOf $D/bind/x" "Mounts.mountOf $D/base/l" | grep -o 'mountPoint=.*' <> for m in bind base; do findmnt -n -o TARGET,FSTYPE,OPTIONS,VFS-OPTIONS,FS-OPTIONS,PROPAGATION $D/$m | { read t f o v s p; echo "mountPoint=$t, type=$f, options=$o, mountOptions=$v, superOptions=$s, readOnly=$([ ${v%%,*} = ro ] && echo true || echo false), propagation=[$(echo $p | sed 's/,/, /' | tr a-z A-Z)]]"; }; done
+                root <> $N mounts -n -o OPTIONS,FS-OPTIONS | grep -F workdir=ov/w <> findmnt -r -n -o OPTIONS,FS-OPTIONS $D/ov/m | awk 'length($1) > 4095 && length($2) > 4095'
                 nobody <> $N df $D/e $D/base <> df -h $D/e $D/base
                 nobody <> $N mounts -n -o TARGET,SOURCE,SIZE,AVAIL,USE% | $OWN <> findmnt -r -n -o TARGET,SOURCE,SIZE,AVAIL,USE% | $OWN
                 """;
@@ -160,6 +161,8 @@ class CommandTest {
                 mount -t tmpfs o1 over; mount -t tmpfs -o size=3m o2 over
                 mkdir hid/in; mount -t tmpfs h1 hid/in; mount -t tmpfs h2 hid
                 truncate -s 8M i; mkfs.ext4 -q -F -m 10 i; mkdir e; mount -o loop i e; chmod 755 e
+                mkdir ov ov/w ov/m; L=lowerdir=; for i in $(seq 68); do l=ov/$(printf %055d $i); mkdir $l; L=$L$l:; done
+                u=ov/u$(printf %0$((4066-${#L}))d 0); mkdir $u; mount -t overlay -o "nosuid,nodev,noexec,noatime,${L%:},upperdir=$u,workdir=ov/w" o ov/m
                 printf %s "$ROWS" | while read -r row; do
                   who=${row%% <> *}; rest=${row#* <> }; as=; [ $who = root ] || as="setpriv --reuid=65534 --regid=65534 --clear-groups"
                   $as sh -c "${rest%% <> *}" 2>&1 | sed 's/[[:blank:]]\\{1,\\}/ /g;s/^ //' >ours
