@@ -71,6 +71,16 @@ bool Call::convert(std::initializer_list<std::pair<jstring, NativePath *>> args,
     return true;
 }
 
+bool Call::convertText(jstring string, std::vector<char> &out, const char *nullDetail) {
+    if (!nullTest({string}, nullDetail)) return false;
+    int err = 0;
+    if (!allocating("No memory for the text.", [&] { return err = javaToNativeText(env_, string, out), true; }))
+        return false;
+    if (err == 0) return true;
+    fail(NF_IO_ERROR, "The text holds a character that no native text can: U+0000 or a lone surrogate.", err);
+    return false;
+}
+
 bool Call::check(int rc, Rows rows) {
     if (rc != -1) return true;
     const int err = errno;

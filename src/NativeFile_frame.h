@@ -136,6 +136,11 @@ public:
                  Rows rows);
     bool convert(jstring string, NativePath &out, Rows rows) { return convert({{string, &out}}, kNullPath, rows); }
 
+    // Null test, then conversion of a text that names no file and may be of
+    // any length (an ACL's, a capability set's) by javaToNativeText's rules.
+    // False when the method must end: an exception is pending.
+    bool convertText(jstring string, std::vector<char> &out, const char *nullDetail);
+
     // Judges a system call's result; a failure's errno picks a row, which
     // throws unless it counts as done. True when the method may go on.
     bool check(int rc, Rows rows);

@@ -5,6 +5,7 @@
 #include "com_zel_io_file_FileCapabilities.h"
 
 #include <sys/capability.h>
+#include <vector>
 
 #define NATIVE(...) NF_NATIVE(FileCapabilities, __VA_ARGS__)
 
@@ -66,9 +67,11 @@ NATIVE(jstring, get0, jstring path) {
 NATIVE(void, set0, jstring path, jstring text) {
     Call call(env, __func__);
     nf::NativePath native;
-    nf::NativePath nativeText;
+    std::vector<char> nativeText;
     nf::Opened opened;
-    if (!call.convert({{path, &native}, {text, &nativeText}}, kNullArgument, kCapRows)) return;
+    if (!call.nullTest({path, text}, kNullArgument) || !call.convert(path, native, kCapRows) ||
+        !call.convertText(text, nativeText, kNullArgument))
+        return;
     // The text is parsed before the file is examined: a wrong one changes nothing.
     const Held<cap_t> caps{cap_from_text(nativeText.data())};
     if (caps.value == nullptr && errno == ENOMEM) return (void)call.check(-1, kCapRows);
