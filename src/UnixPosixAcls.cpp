@@ -36,6 +36,7 @@ constexpr ErrorRow kAclRows[] = {
 };
 
 constexpr char kNullArgument[] = "filename or ACL text passed in was NULL.";
+constexpr char kNoMemory[] = "Not enough memory for the ACL.";
 
 // What change0 does, as PosixAcls.Change numbers it.
 enum Change { kSet, kModify, kRemove, kRemoveExtended, kRemoveDefault };
@@ -82,8 +83,11 @@ acl_tag_t tagOf(acl_entry_t entry) {
 
 bool isNamed(acl_tag_t tag) { return tag == ACL_USER || tag == ACL_GROUP; }
 
+// Throws std::bad_alloc when libacl has no memory for the copy it hands out
+// (run it in Call::allocating).
 unsigned qualifierOf(acl_entry_t entry) {
     void *qualifier = acl_get_qualifier(entry);
+    if (qualifier == nullptr) throw std::bad_alloc();
     const unsigned id = *static_cast<const unsigned *>(qualifier);
     acl_free(qualifier);
     return id;
@@ -117,7 +121,7 @@ jclass objectClass(Call &call) {
     auto global = static_cast<jclass>(env->NewGlobalRef(local));
     env->DeleteLocalRef(local);
     if (global == nullptr) {
-        call.fail(NF_OUT_OF_MEMORY, "Not enough memory for the ACL.", ENOMEM);
+        call.fail(NF_OUT_OF_MEMORY, kNoMemory, ENOMEM);
         return nullptr;
     }
     jclass raced = nullptr;
@@ -173,13 +177,9 @@ jobjectArray entryFields(Call &call, acl_t acl) {
     return whole ? array : nullptr;
 }
 
-// Parses an ACL text as setfacl takes it. A text that does not parse raises
-// EINVAL naming the first entry (between commas or line feeds) that does not.
-bool parse(Call &call, const char *text, Acl &out) {
-    const std::lock_guard lock(textLock);
-    out.reset(acl_from_text(text));
-    if (out.get() != nullptr) return true;
-    if (errno == ENOMEM) return call.check(-1, kAclRows);
+// The first entry (between commas or line feeds) of a text that does not
+// parse alone. Called with textLock held; may throw std::bad_alloc.
+std::string firstBadEntry(const char *text) {
     std::string entry;
     for (const char *at = text;; ++at) {
         if (*at != ',' && *at != '\n' && *at != '\0') {
@@ -191,6 +191,27 @@ bool parse(Call &call, const char *text, Acl &out) {
         entry.clear();
         if (*at == '\0') break;
     }
+    return entry;
+}
+
+// Parses an ACL text as setfacl takes it. A text that does not parse raises
+// EINVAL naming the first entry that does not. The lock is released before
+// an exception is raised, which runs Java code.
+bool parse(Call &call, const char *text, Acl &out) {
+    std::string entry;
+    int err = 0;
+    {
+        const std::lock_guard lock(textLock);
+        out.reset(acl_from_text(text));
+        if (out.get() != nullptr) return true;
+        err = errno;
+        if (err != ENOMEM && !call.allocating("No memory for the ACL text.", [&] { return entry = firstBadEntry(text), true; }))
+            return false;
+    }
+    if (err == ENOMEM) {
+        errno = err;
+        return call.check(-1, kAclRows);
+    }
     std::array<char, 400> detail{};
     std::snprintf(detail.data(), detail.size(), "The ACL text does not parse, or names an unknown user or group: '%.256s'.",
                   entry.c_str());
@@ -199,16 +220,8 @@ bool parse(Call &call, const char *text, Acl &out) {
 }
 
 bool parse(Call &call, jstring text, Acl &out) {
-    if (!call.nullTest({text}, kNullArgument)) return false;
     std::vector<char> native;
-    int err = 0;
-    if (!call.allocating("No memory for the ACL text.", [&] { return err = nf::javaToNativeText(call.env(), text, native), true; }))
-        return false;
-    if (err != 0) {
-        call.fail(NF_IO_ERROR, "The ACL text holds a character that no text can: U+0000 or a lone surrogate.", err);
-        return false;
-    }
-    return parse(call, native.data(), out);
+    return call.convertText(text, native, kNullArgument) && parse(call, native.data(), out);
 }
 
 // A directory's default ACL has no descriptor form in libacl: it is read and
@@ -292,13 +305,14 @@ NATIVE(jobjectArray, get0, jstring path, jboolean defaultAcl) {
     Request r(env, __func__);
     Acl acl;
     if (!r.prepare(path) || !r.read(defaultAcl, acl)) return nullptr;
-    return entryFields(r.call, acl.get());
+    return r.call.allocating(kNoMemory, [&] { return entryFields(r.call, acl.get()); });
 }
 
 NATIVE(jobjectArray, parse0, jstring text) {
     Call call(env, __func__);
     Acl acl;
-    return parse(call, text, acl) ? entryFields(call, acl.get()) : nullptr;
+    if (!parse(call, text, acl)) return nullptr;
+    return call.allocating(kNoMemory, [&] { return entryFields(call, acl.get()); });
 }
 
 NATIVE(jstring, text0, jstring text, jstring prefix, jint separator, jint options) {
@@ -306,8 +320,18 @@ NATIVE(jstring, text0, jstring text, jstring prefix, jint separator, jint option
     NativePath nativePrefix;
     Acl acl;
     if (!call.convert({{prefix, &nativePrefix}}, kNullArgument, kAclRows) || !parse(call, text, acl)) return nullptr;
-    const std::lock_guard lock(textLock);
-    char *printed = acl_to_any_text(acl.get(), nativePrefix.data(), static_cast<char>(separator), options);
+    if (separator < 1 || separator > 0x7f) {
+        call.fail(NF_IO_ERROR, "The separator of ACL entries must be one ASCII character.", EINVAL);
+        return nullptr;
+    }
+    char *printed = nullptr;
+    int err = 0;
+    {
+        const std::lock_guard lock(textLock);
+        printed = acl_to_any_text(acl.get(), nativePrefix.data(), static_cast<char>(separator), options);
+        err = errno;
+    }
+    errno = err;
     if (!call.check(printed == nullptr ? -1 : 0, kAclRows)) return nullptr;
     jstring result = call.javaString(printed);
     acl_free(printed);
@@ -340,7 +364,10 @@ NATIVE(void, change0, jstring path, jboolean defaultAcl, jint change, jstring te
         return;
     // A directory without a default ACL starts one from its access ACL, as setfacl -d -m does.
     if (onDefault && change == kModify && acl_entries(acl.get()) == 0 && !r.read(false, acl)) return;
-    if (!r.call.check(acl.get() != nullptr && edit(acl.ref(), given.get(), change) ? 0 : -1, kAclRows)) return;
+    bool edited = false;
+    if (!r.call.allocating(kNoMemory, [&] { return edited = acl.get() != nullptr && edit(acl.ref(), given.get(), change), true; }) ||
+        !r.call.check(edited ? 0 : -1, kAclRows))
+        return;
     // An empty default ACL is removed; any other must be whole.
     if (!(onDefault && acl_entries(acl.get()) == 0) && acl_valid(acl.get()) != 0) {
         errno = EINVAL;
