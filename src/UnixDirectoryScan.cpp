@@ -182,6 +182,8 @@ NATIVE(void, close0, jint fd) {
 NATIVE(jstring, name0, jlong id, jboolean group) {
     Call call(env, __func__);
     jstring name = nullptr;
+    // An id beyond what an id can be names nobody, rather than the one it would wrap to.
+    if (id < 0 || id > std::numeric_limits<unsigned>::max()) return nullptr;
     const auto number = static_cast<unsigned>(id);
     if (group)
         nf::groupNameOfId(call, number, name);
