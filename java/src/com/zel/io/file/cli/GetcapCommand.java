@@ -1,7 +1,6 @@
 package com.zel.io.file.cli;
 
 import com.zel.io.file.FileCapabilities;
-import java.util.List;
 import java.util.Optional;
 
 /** nativefile getcap: the capability set of each file, as getcap prints it. */

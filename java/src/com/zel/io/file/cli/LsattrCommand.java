@@ -2,7 +2,6 @@ package com.zel.io.file.cli;
 
 import com.zel.io.file.InodeFlag;
 import com.zel.io.file.InodeFlags;
-import java.util.List;
 import java.util.Set;
 
 /** nativefile lsattr: the inode flags of each path, as lsattr prints them. */
