@@ -2,6 +2,7 @@
 #include "NativeFile_frame.h"
 
 #include <fcntl.h>
+#include <limits>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -153,6 +154,12 @@ void Packed::reserve(std::size_t numberCount, std::size_t unitCount) {
 }
 
 jlongArray Packed::toJava(JNIEnv *env, jobjectArray texts) const {
+    // A Java array or String holds at most 2^31 - 1 elements: more would wrap to a wrong length.
+    constexpr std::size_t kMost = std::numeric_limits<jsize>::max();
+    if (units_.size() > kMost || numbers.size() > kMost) {
+        NativeFile_ThrowException(env, NF_OUT_OF_MEMORY, "Too many entries for one Java array.", ENOMEM);
+        return nullptr;
+    }
     jstring all = env->NewString(units_.data(), static_cast<jsize>(units_.size()));
     if (all == nullptr) return nullptr;
     env->SetObjectArrayElement(texts, 0, all);
