@@ -353,7 +353,9 @@ NATIVE(void, change0, jstring path, jboolean defaultAcl, jint change, jstring te
         return;
     if (change == kRemoveDefault || change == kRemoveExtended) {
         Acl empty(acl_init(0));
-        if (r.isDirectory() && !r.write(true, empty.get())) return;
+        // acl_init fails only for lack of memory (ENOMEM), which then goes by its row, not as an invalid ACL.
+        if (r.isDirectory() && !(r.call.check(empty.get() == nullptr ? -1 : 0, kAclRows) && r.write(true, empty.get())))
+            return;
         if (change == kRemoveDefault) return;
     }
     const bool onDefault = defaultAcl && change != kRemoveExtended;
