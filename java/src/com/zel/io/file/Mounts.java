@@ -136,5 +136,6 @@ public final class Mounts {
     private static native long[] list0(String[] texts) throws ExtendedIOException;
 
     private static native long[] mountOf0(String path, String[] texts) throws ExtendedIOException;
+
     private static native String[] space0(String path) throws ExtendedIOException;
 }

@@ -167,7 +167,8 @@ public final class PosixAcls {
      * @param separator between entries: a comma or a line feed
      * @param options the form
      * @return the text, without a final separator
-     * @throws ExtendedIOException with errno EINVAL for entries that the text form cannot hold
+     * @throws ExtendedIOException with errno EINVAL for entries that the text form cannot hold, or a
+     *     separator that is not one ASCII character
      */
     public static String toText(List<AclEntry> entries, String prefix, char separator, Set<TextOption> options)
             throws ExtendedIOException {
