@@ -44,7 +44,6 @@ final class ManifestCommand extends Command {
     int run(Options options, Console console) throws UsageException {
         boolean check = options.flags().contains("--check");
         var operands = operands(options, check ? 2 : 1, check ? 2 : 1);
-        String top = operands.get(operands.size() - 1);
         Map<String, Map<String, String>> tree = new TreeMap<>();
         console.forEach(operands.subList(operands.size() - 1, operands.size()), path -> walk(path, tree, console));
         if (console.status() != 0) {
