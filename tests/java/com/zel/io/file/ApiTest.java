@@ -1,6 +1,7 @@
 package com.zel.io.file;
 
 import java.nio.file.*;
+import java.util.Collections;
 import java.util.stream.*;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
@@ -226,6 +227,7 @@ class ApiTest {
                 root | touch f | FileCapabilities.set @f 'cap_chown,cap_kill+ep' | ok | getcap f => f cap_chown,cap_kill=ep
                 root | touch f; setcap cap_kill=ep f | FileCapabilities.set @f cap_bogus=ep | ExtendedIOException 22 The capability text does not parse: an unknown capability or a wrong clause. | getcap f => f cap_kill=ep
                 root | touch f | FileCapabilities.set @f 'cap_chown=ep cap_kill+i' | ExtendedIOException 22 The system refuses the capability set: an effective set must be empty or all permitted and inheritable ones. | getcap f|wc -c => 0
+                root | touch f | FileCapabilities.set @f '$CAPS' | ok | getcap f => f cap_chown=ep
                 root | touch f; setcap cap_kill=ep f | FileCapabilities.remove @f | ok | getcap f|wc -c => 0
                 root | touch f | FileCapabilities.remove @f | ExtendedIOException 61 The file has no capabilities. |
                 root | touch x; ln -s x l | FileCapabilities.set @l cap_kill=ep | NotSupportedException 95 Only a regular file on a file system with extended attributes has capabilities. | getcap x|wc -c => 0
@@ -235,6 +237,7 @@ class ApiTest {
                 ns ro | mkdir r; touch r/f; mount --bind r r; mount -o remount,bind,ro r | FileCapabilities.set @r/f cap_kill=ep | AccessDeniedException 30 Could not access the capabilities of the file.  Permission denied. |
                 ns ext4 | eval "$EXT4"; touch m/f | FileCapabilities.set @m/f cap_net_raw=p | ok | eval "$AGAIN" getcap m/f => m/f cap_net_raw=p
                 ns tmpfs | mkdir m; mount -t tmpfs x m; touch m/f; setcap cap_kill=ei m/f | FileCapabilities.get @m/f | $(getcap m/f|cut -d' ' -f2) |
-                """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh");
+                """, "EXT4=truncate -s 8M i; mkfs.ext4 -q -F i; mkdir m; mount -o loop i m", "AGAIN=unshare -m sh -c 'mount -o loop i m; \"$@\"' sh",
+                "CAPS=" + String.join(" ", Collections.nCopies(400, "cap_chown+ep")));
     }
 }
