@@ -62,6 +62,48 @@ class ReliabilityTest {
         assertTrue(flips > 0 && calls.get() > changes.size());
     }
 
+    /**
+     * The same flipping path under the newer changes: an extended attribute, an ACL entry, a capability set and an
+     * inode flag. A change may be refused while the path is a link (NotSupported, AccessDenied), never carried
+     * through it: the file gets them, and getfattr, getfacl, getcap and lsattr find the target as it was.
+     */
+    @Test
+    void aPathFlippingBetweenFileAndLinkMisleadsNoNewerChange() throws Exception {
+        assumeTrue(Kit.ROOT, "capabilities need root");
+        Kit.sh(dir, "touch target p", Map.of());
+        Path p = dir.resolve("p"), kept = dir.resolve("kept"), target = dir.resolve("target");
+        String before = Kit.sh(dir, "getfattr -d -m - target; getfacl -c target; getcap target; lsattr -d target 2>&1", Map.of());
+        List<Callable<?>> changes = List.of(
+                () -> { ExtendedAttributes.set(p, "user.race", new byte[] {1}, Set.of()); return null; },
+                () -> { PosixAcls.modify(p, PosixAcls.Type.ACCESS, PosixAcls.parse("u:nobody:r")); return null; },
+                () -> { FileCapabilities.set(p, "cap_kill=ep"); return null; },
+                () -> { InodeFlags.add(p, EnumSet.of(InodeFlag.NO_DUMP)); return null; });
+        Queue<String> wrong = new ConcurrentLinkedQueue<>();
+        long deadline = System.nanoTime() + 2_000_000_000L;
+        ExecutorService pool = Executors.newFixedThreadPool(changes.size());
+        List<Future<?>> workers = changes.stream().<Future<?>>map(c -> pool.submit(() -> {
+            while (System.nanoTime() < deadline) {
+                try {
+                    c.call();
+                } catch (com.zel.io.file.exception.NotSupportedException | com.zel.io.file.exception.AccessDeniedException e) {
+                    // the path was the link when it was examined
+                } catch (Exception e) {
+                    if (wrong.size() < 5) wrong.add(e.toString());
+                }
+            }
+        })).toList();
+        while (System.nanoTime() < deadline) {
+            Files.createLink(kept, p);
+            Files.move(Files.createSymbolicLink(dir.resolve("l"), target.getFileName()), p, StandardCopyOption.ATOMIC_MOVE);
+            Files.move(kept, p, StandardCopyOption.ATOMIC_MOVE);
+        }
+        for (Future<?> w : workers) w.get();
+        pool.shutdown();
+        assertEquals(List.of(), List.copyOf(wrong));
+        assertEquals(before, Kit.sh(dir, "getfattr -d -m - target; getfacl -c target; getcap target; lsattr -d target 2>&1", Map.of()));
+        assertTrue(Kit.sh(dir, "getfattr -n user.race p; getfacl -c p; getcap p", Map.of()).contains("user:nobody:r--"));
+    }
+
     /** Runs the driver behind the prefix, which must find nothing wrong; its summary and output. */
     private String[] drive(List<String> prefix, Map<String, String> env, boolean keep, List<String> jvm, String... args) throws Exception {
         Kit.Result r = Kit.run(Stream.concat(prefix.stream(), Kit.java(jvm, Drive.class.getName(), args).stream()).toList(), env, keep);
