@@ -1,9 +1,5 @@
 package com.zel.io.file.cli;
 
-import static java.nio.charset.StandardCharsets.UTF_8;
-
-import java.io.ByteArrayOutputStream;
-
 /**
  * Mount points and sources as findmnt and df print them. The library hands a byte that is no
  * UTF-8 to Java as the lone surrogate U+DC00 plus the byte; here it becomes that byte again.
@@ -11,28 +7,13 @@ import java.io.ByteArrayOutputStream;
 final class MountText {
     private MountText() {}
 
-    /** The text's bytes as the system has them. */
-    static byte[] bytes(String text) {
-        ByteArrayOutputStream out = new ByteArrayOutputStream();
-        for (int i = 0; i < text.length(); ) {
-            int c = text.codePointAt(i);
-            if (c >= 0xdc80 && c <= 0xdcff) {
-                out.write(c - 0xdc00);
-            } else {
-                out.writeBytes(new String(Character.toChars(c)).getBytes(UTF_8));
-            }
-            i += Character.charCount(c);
-        }
-        return out.toByteArray();
-    }
-
     /**
      * The text as findmnt -r prints it: blanks, control characters, backslash and every byte
      * outside ASCII as \xHH, so that a field never holds a space.
      */
     static String raw(String text) {
         StringBuilder raw = new StringBuilder();
-        for (byte b : bytes(text)) {
+        for (byte b : Console.bytes(text)) {
             int u = b & 0xff;
             raw.append(u <= ' ' || u >= 0x7f || u == '\\' ? String.format("\\x%02x", u) : String.valueOf((char) u));
         }
@@ -41,7 +22,7 @@ final class MountText {
 
     /** The text as df prints it: control characters as ?, every other byte as it is. */
     static byte[] df(String text) {
-        byte[] bytes = bytes(text);
+        byte[] bytes = Console.bytes(text);
         for (int i = 0; i < bytes.length; i++) {
             if ((bytes[i] & 0xff) < ' ' || bytes[i] == 0x7f) {
                 bytes[i] = '?';

@@ -35,7 +35,7 @@ final class XattrText {
     /** A path as getfacl writes it: as getfattr does, but a backslash doubled. */
     static byte[] aclPath(String path) {
         ByteArrayOutputStream escaped = new ByteArrayOutputStream();
-        for (byte b : shown(path).getBytes(UTF_8)) {
+        for (byte b : Console.bytes(shown(path))) {
             if (b == '\\') {
                 escaped.write(b);
                 escaped.write(b);
@@ -129,7 +129,7 @@ final class XattrText {
     // Backslash and the characters that would break getfattr's lines.
     private static byte[] escape(String text, String alsoEscaped) {
         ByteArrayOutputStream escaped = new ByteArrayOutputStream();
-        for (byte b : text.getBytes(UTF_8)) {
+        for (byte b : Console.bytes(text)) {
             if (b == '\n' || b == '\r' || b == '\\' || alsoEscaped.indexOf(b) >= 0) {
                 octal(escaped, b);
             } else {
